@@ -1,0 +1,59 @@
+# Helpers shared by every folder's CMakeLists.
+
+# A library that is loaded at run time: only what it exports is visible, and
+# no GNU-unique symbols pin it in memory, so unloading it really unloads it.
+function(station_runtime_library target)
+    set_target_properties(${target} PROPERTIES
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON)
+    target_compile_options(${target} PRIVATE -fno-gnu-unique)
+endfunction()
+
+# station_add_test(NAME name SOURCES ... [LIBRARIES ...] [DISPLAY xvfb|offscreen]
+#                  [TIMEOUT seconds] [DEPENDS targets...])
+#
+# A Qt Test program run by CTest. Every test gets its own TMPDIR, HOME and XDG
+# folders so that local sockets, lock files, shared memory keys and data
+# folders of tests running in parallel never meet. Test programs land in
+# build/tests, not in the installation folder; STATION_BIN_DIR tells them
+# where the installed programs are.
+function(station_add_test)
+    cmake_parse_arguments(T "" "NAME;DISPLAY;TIMEOUT" "SOURCES;LIBRARIES;DEPENDS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBRARIES})
+    target_compile_definitions(${T_NAME} PRIVATE
+        STATION_BIN_DIR="${STATION_BIN_DIR}"
+        STATION_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
+    set_target_properties(${T_NAME} PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    if(T_DEPENDS)
+        add_dependencies(${T_NAME} ${T_DEPENDS})
+    endif()
+
+    set(sandbox ${CMAKE_BINARY_DIR}/test-sandbox/${T_NAME})
+    set(command $<TARGET_FILE:${T_NAME}>)
+    if(T_DISPLAY STREQUAL "xvfb")
+        set(command xvfb-run -a -s "-screen 0 1280x800x24" ${command})
+    endif()
+    add_test(NAME ${T_NAME}
+        COMMAND ${CMAKE_COMMAND} -E env
+            TMPDIR=${sandbox}/tmp HOME=${sandbox}/home
+            XDG_DATA_HOME=${sandbox}/data XDG_CONFIG_HOME=${sandbox}/config
+            XDG_CACHE_HOME=${sandbox}/cache XDG_RUNTIME_DIR=${sandbox}/run
+            ${command})
+    # The sandbox starts empty at every run: nothing a crashed earlier run
+    # left behind can decide the outcome of this one. The runtime folder must
+    # be private to its owner or Qt refuses it.
+    add_test(NAME ${T_NAME}.sandbox
+        COMMAND sh -c "rm -rf '${sandbox}' && mkdir -p '${sandbox}/tmp' '${sandbox}/home' '${sandbox}/data' '${sandbox}/config' '${sandbox}/cache' '${sandbox}/run' && chmod 700 '${sandbox}/run'")
+    set_tests_properties(${T_NAME}.sandbox PROPERTIES FIXTURES_SETUP ${T_NAME}.fx)
+    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED ${T_NAME}.fx)
+    if(T_DISPLAY STREQUAL "offscreen")
+        set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    endif()
+    if(T_TIMEOUT)
+        set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    else()
+        set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 300)
+    endif()
+endfunction()

@@ -1,0 +1,73 @@
+#pragma once
+
+// The messaging library's public face: the one header that its users include.
+// Users bind the library at run time (by its bare name "NQCore") and resolve
+// the plain-named entry point getNQCore; nothing here needs linking against it.
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+class INQData;
+class INQNode;
+class INQNodeCallback;
+class INQDataBuilder;
+
+// A serialisable packet. Its bytes begin with its type name as a data-stream
+// string, which is how the receiving side finds the creator that rebuilds it.
+class INQData
+{
+public:
+    virtual ~INQData() {}
+    virtual QString type() = 0;
+    virtual QByteArray toByteArray() = 0;
+    virtual void release() = 0;
+};
+
+// What a node tells its user. Every call arrives on the node's dispatcher
+// thread, never on the user's own thread. Packets handed over here belong to
+// the callee, which releases them.
+class INQNodeCallback
+{
+public:
+    virtual ~INQNodeCallback() {}
+    virtual void onNodeOnline(QString nodeName, INQData *data) = 0;
+    virtual void onNodeData(QString nodeName, INQData *data) = 0;
+    virtual void onNodeOffline(QString nodeName) = 0;
+};
+
+// A named participant: its name is its process id in decimal. Packets passed
+// to online() and send() stay the caller's; the node serialises them before
+// the call returns.
+class INQNode
+{
+public:
+    virtual ~INQNode() {}
+    virtual QString getNodeName() = 0;
+    virtual bool start(INQNodeCallback *callback) = 0;
+    virtual bool online(INQData *packet) = 0;
+    virtual bool send(QString nodeName, INQData *packet) = 0;
+    virtual void stop() = 0;
+    virtual void release() = 0;
+};
+
+// The process-wide registry from a packet type name to the creator that
+// rebuilds such a packet from received bytes. Registering an empty creator
+// makes the type unknown again.
+class INQDataBuilder
+{
+public:
+    virtual bool registerBuilder(QString typeName, std::function<INQData *(QByteArray)> creator) = 0;
+};
+
+class INQCore
+{
+public:
+    virtual INQNode *createNode() = 0;
+    virtual INQDataBuilder *getDataBuilder() = 0;
+};
+
+// Entry points of the library, resolved by these plain names.
+using GetNQCoreFunction = INQCore *(*)();
+using LaunchCenterFunction = bool (*)();
