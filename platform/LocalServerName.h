@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// A local server's name outlives a process that died without closing its
+// server: the socket file stays and listening under the name fails as
+// "address in use". Removes the name only when it is such a leftover, that
+// is when nobody accepts connections under it; a live server's name is never
+// taken away. Returns whether a stale name was removed.
+bool removeStaleServerName(const QString &name);
+
+} // namespace platform
