@@ -252,12 +252,28 @@ void writeRegisters(int fd, const ucontext_t *context)
 #endif
 }
 
+void waitForChild(pid_t child)
+{
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
 void writeBacktrace(int fd)
 {
-    void *frames[128];
-    const int count = backtrace(frames, 128);
     writeText(fd, Text().add("backtrace:\n"));
-    backtrace_symbols_fd(frames, count, fd);
+    // The unwinder reads the code at every return address, so a crash that
+    // jumped to a bad address faults it again. A child has the same stack
+    // and, if it faults, dies alone.
+    const pid_t child = _Fork();
+    if (child == 0) {
+        void *frames[128];
+        const int count = backtrace(frames, 128);
+        backtrace_symbols_fd(frames, count, fd);
+        _exit(0);
+    }
+    if (child > 0)
+        waitForChild(child);
 }
 
 // The map turns the addresses above into libraries and offsets.
@@ -320,11 +336,8 @@ void showBox(const CrashValues &values)
         execve(boxProgram, argv, environ);
         _exit(127);
     }
-    if (child < 0)
-        return;
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    if (child > 0)
+        waitForChild(child);
 }
 
 void handleCrash(const CrashValues &values, int signal, const siginfo_t *info, const ucontext_t *context)

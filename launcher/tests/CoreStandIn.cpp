@@ -50,8 +50,10 @@ void jumpTo1234()
 
 int divideByZero()
 {
+    // Both volatile: a constant numerator lets the compiler drop the division.
+    volatile int numerator = 1;
     volatile int zero = 0;
-    return 1 / zero;
+    return numerator / zero;
 }
 
 void throwOnThread()

@@ -1,0 +1,264 @@
+// Crashes of every kind inside the framework, seen as a user and a support
+// engineer see them: the apology box on the screen (found, read and closed
+// with the keyboard like a person would), the log lines and the crash report
+// in the logs folder.
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QtTest>
+
+#include "LauncherInstall.h"
+
+class CrashFilterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void reportsAndApologises_data();
+    void reportsAndApologises();
+    void apologisesWhateverBecameOfTheReportFile_data();
+    void apologisesWhateverBecameOfTheReportFile();
+};
+
+static const QString boxTitle = QStringLiteral("Application crashed");
+// A zone far from UTC with a part-hour offset, so that a report named in UTC
+// or with a rounded offset shows.
+static const char zone[] = "<+0545>-5:45";
+static const qint64 zoneOffsetSeconds = 5 * 3600 + 45 * 60;
+static const QString nameFormat = QStringLiteral("yyyy-MM-dd_hh.mm.ss");
+
+static QDateTime zoneNow()
+{
+    return QDateTime::currentDateTimeUtc().addSecs(zoneOffsetSeconds);
+}
+
+static QString reportName(const QDateTime &zoneTime)
+{
+    return QStringLiteral("dump_%1.dmp").arg(zoneTime.toString(nameFormat));
+}
+
+static std::unique_ptr<LauncherRun> startCrashing(const LauncherInstall &install, const QString &kind)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), QString::fromLatin1(zone));
+    return install.start({kind}, environment);
+}
+
+static QString xdotool(const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    tool.waitForFinished(10000);
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+static QString waitForBox()
+{
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        const QString found = xdotool({"search", "--onlyvisible", "--name", "^" + boxTitle + "$"});
+        if (!found.isEmpty())
+            return found.section('\n', 0, 0);
+        QTest::qWait(100);
+    }
+    return QString();
+}
+
+// The address that the crashed launcher logged, once it logged all four
+// values.
+static QString loggedAddress(LauncherRun &run)
+{
+    if (!run.waitForOutput("errPara:"))
+        return QString();
+    static const QRegularExpression line(QStringLiteral("^errAddr:  \"([0-9a-f]+)\"$"),
+                                         QRegularExpression::MultilineOption);
+    return line.match(QString::fromUtf8(run.standardError())).captured(1);
+}
+
+static QImage shot(const QPixmap &pixmap)
+{
+    return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Whether the box shows `text`: its pixels where the message goes are those
+// of a box with that text drawn here on the same display. Then closes it
+// with the Return key.
+static bool showsAndClose(const QString &window, const QString &text)
+{
+    QMessageBox expected(QMessageBox::Critical, boxTitle, text, QMessageBox::Ok);
+    expected.show();
+    if (!QTest::qWaitForWindowExposed(&expected))
+        return false;
+    // Out of the way of the box, which sits in the middle of the screen.
+    expected.move(expected.screen()->geometry().bottomRight() - expected.rect().bottomRight());
+    const QLabel *label = expected.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    const QRect message(label->mapTo(&expected, QPoint(0, 0)), label->size());
+    const QImage wanted = shot(expected.grab());
+    QImage seen;
+    // The box may be on the screen before it is painted.
+    QDeadlineTimer deadline(10000);
+    do {
+        QTest::qWait(50);
+        seen = shot(expected.screen()->grabWindow(window.toULongLong()));
+    } while ((seen.size() != wanted.size() || seen.copy(message) != wanted.copy(message))
+             && !deadline.hasExpired());
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "Return"});
+    return seen.size() == wanted.size() && seen.copy(message) == wanted.copy(message);
+}
+
+static QString boxText(const QString &code, const QString &address)
+{
+    return QStringLiteral("We sincerely apologize for the software bug! \n error code: %1\n error address: %2")
+        .arg(code, address);
+}
+
+static QStringList reportFiles()
+{
+    return QDir(LauncherInstall::logsFolder()).entryList(QDir::Files);
+}
+
+// Whether `address` lies in executable memory that the report's memory map
+// gives to the framework library.
+static bool inFrameworkCode(const QByteArray &report, quint64 address)
+{
+    const QByteArray map = report.mid(report.indexOf("memory map:\n"));
+    for (const QByteArray &line : map.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || !fields.at(5).endsWith("/libCore.so") || !fields.at(1).contains('x'))
+            continue;
+        const QList<QByteArray> range = fields.at(0).split('-');
+        if (address >= range.at(0).toULongLong(nullptr, 16) && address < range.at(1).toULongLong(nullptr, 16))
+            return true;
+    }
+    return false;
+}
+
+void CrashFilterTest::reportsAndApologises_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("code");
+    // An exact address, "framework" for somewhere in the framework's code,
+    // or empty for any.
+    QTest::addColumn<QString>("address");
+    // The flags, the parameter count and the parameters as the report lists them.
+    QTest::addColumn<QStringList>("details");
+
+    QTest::newRow("write through a null pointer")
+        << "null" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"};
+    QTest::newRow("call to address 0x1234")
+        << "jump" << "c0000005" << "1234" << QStringList{"0", "2", "8", "1234"};
+    QTest::newRow("integer division by zero")
+        << "divide" << "c0000094" << "framework" << QStringList{"0", "0"};
+    QTest::newRow("abort") << "abort" << "40000015" << QString() << QStringList{"0", "0"};
+    QTest::newRow("uncaught exception") << "throw" << "e06d7363" << QString() << QStringList{"1", "0"};
+    QTest::newRow("uncaught exception on a thread")
+        << "throw-thread" << "e06d7363" << QString() << QStringList{"1", "0"};
+}
+
+void CrashFilterTest::reportsAndApologises()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, code);
+    QFETCH(QString, address);
+    QFETCH(QStringList, details);
+
+    LauncherInstall install(QStringLiteral(CORE_STAND_IN));
+    const QDateTime started = zoneNow().addSecs(-1);
+    auto run = startCrashing(install, kind);
+
+    const QString box = waitForBox();
+    QVERIFY2(!box.isEmpty(), run->standardError());
+    const QString logged = loggedAddress(*run);
+    QVERIFY2(!logged.isEmpty(), run->standardError());
+    QVERIFY(showsAndClose(box, boxText(code, logged)));
+    QVERIFY(run->waitForFinished());
+    const QDateTime ended = zoneNow().addSecs(1);
+    QCOMPARE(run->process().exitStatus(), QProcess::CrashExit);
+
+    const QString log = QString::fromUtf8(run->standardError());
+    QVERIFY2(log.contains("errCode:  \"" + code + "\"\nerrAddr:  \"" + logged + "\"\nerrFlag:  \""
+                          + details.at(0) + "\"\nerrPara:  \"" + details.at(1) + "\"\n"),
+             qPrintable(log));
+    if (!address.isEmpty() && address != "framework")
+        QCOMPARE(logged, address);
+
+    const QStringList files = reportFiles();
+    QCOMPARE(files.size(), 1);
+    const QDateTime named = QDateTime::fromString(files.first().mid(5, 19), nameFormat);
+    QVERIFY2(named >= started.toTimeSpec(Qt::LocalTime) && named <= ended.toTimeSpec(Qt::LocalTime)
+                 && files.first() == reportName(named),
+             qPrintable(files.first()));
+    QFile file(LauncherInstall::logsFolder() + '/' + files.first());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray report = file.readAll();
+    QString head = "errCode: " + code + "\nerrAddr: " + logged + "\nerrFlag: " + details.at(0)
+                   + "\nerrPara: " + details.at(1) + "\n";
+    for (int i = 2; i < details.size(); ++i)
+        head += QStringLiteral("errParam[%1]: %2\n").arg(i - 2).arg(details.at(i));
+    QVERIFY2(report.startsWith(head.toUtf8()), report.left(400));
+    QVERIFY(report.contains("\nbacktrace:\n"));
+    if (address == "framework")
+        QVERIFY2(inFrameworkCode(report, logged.toULongLong(nullptr, 16)), qPrintable(logged));
+}
+
+void CrashFilterTest::apologisesWhateverBecameOfTheReportFile_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::newRow("logs folder removed") << "remove";
+    QTest::newRow("file of the same name exists") << "plant";
+}
+
+void CrashFilterTest::apologisesWhateverBecameOfTheReportFile()
+{
+    QFETCH(QString, before);
+
+    LauncherInstall install(QStringLiteral(CORE_STAND_IN));
+    auto run = startCrashing(install, QStringLiteral("null-after-line"));
+    QVERIFY(run->waitForOutput("Run called"));
+
+    const QString logs = LauncherInstall::logsFolder();
+    const QByteArray planted("an older report of the same second, to be replaced");
+    if (before == "remove")
+        QVERIFY(QDir(logs).removeRecursively());
+    // The crash comes within the next half minute: every name it can take
+    // is already there.
+    const QDateTime now = zoneNow();
+    for (int second = -1; before == "plant" && second < 30; ++second) {
+        QFile file(logs + '/' + reportName(now.addSecs(second)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(planted);
+    }
+    run->process().write("crash now\n");
+
+    const QString box = waitForBox();
+    QVERIFY2(!box.isEmpty(), run->standardError());
+    const QString logged = loggedAddress(*run);
+    QVERIFY(showsAndClose(box, boxText(QStringLiteral("c0000005"), logged)));
+    QVERIFY(run->waitForFinished());
+    QCOMPARE(run->process().exitStatus(), QProcess::CrashExit);
+
+    if (before == "remove") {
+        QVERIFY(!QFileInfo::exists(logs));
+        return;
+    }
+    int replaced = 0;
+    for (const QString &name : reportFiles()) {
+        QFile file(logs + '/' + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        if (content == planted)
+            continue;
+        ++replaced;
+        QVERIFY2(content.startsWith("errCode: c0000005\n") && !content.contains(planted), qPrintable(name));
+    }
+    QCOMPARE(replaced, 1);
+}
+
+QTEST_MAIN(CrashFilterTest)
+#include "tst_CrashFilter.moc"
