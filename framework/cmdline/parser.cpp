@@ -1,5 +1,6 @@
 #include "parser.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>

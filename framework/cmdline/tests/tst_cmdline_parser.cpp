@@ -57,7 +57,6 @@ private slots:
     void misuseThrows();
     void duplicateKeepsFirstInPlace();
     void shortLetterClashEndsParse();
-    void usageTextLayout();
     void usageWithoutArguments();
     void laterParseKeepsValues();
 };
@@ -302,23 +301,6 @@ void CmdlineParserTest::shortLetterClashEndsParse()
     QVERIFY(!parse(p, {"-?", "--nothing"}));
     QCOMPARE(p.first_error(), std::string("short option 'x' is ambiguous"));
     QVERIFY(!p.option_given("help"));
-}
-
-void CmdlineParserTest::usageTextLayout()
-{
-    parser p;
-    p.add_option<int>("count", 'c', "how many", false, 3);
-    p.add_option<std::string>("mode", 0, "mode", true, "");
-    p.add_flag("help", '?', "print this message");
-    QVERIFY(!parse(p, {}));
-    QCOMPARE(p.first_error(), std::string("need option: --mode"));
-    QCOMPARE(p.usage_text(), std::string("usage: tool --mode=string [options] ... \n"
-                                         "options:\n"
-                                         "  -c, --count    how many (int [=3])\n"
-                                         "      --mode     mode (string)\n"
-                                         "  -?, --help     print this message\n"));
-    QVERIFY(!parse(p, {"--nothing"}));
-    QCOMPARE(p.first_error(), std::string("undefined option: --nothing"));
 }
 
 void CmdlineParserTest::usageWithoutArguments()
