@@ -12,29 +12,16 @@
 //   throw-thread   the same on a thread of its own
 //   <kind>-after-line   read a line from standard input first
 
-#include <QCoreApplication>
-#include <QSocketNotifier>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
-#include <unistd.h>
+
+#include "InputWait.h"
 
 namespace {
-
-void holdUntilInputCloses()
-{
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [] {
-        char buffer[256];
-        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
-            QCoreApplication::quit();
-    });
-    QCoreApplication::exec();
-}
 
 void writeThroughNull()
 {
@@ -67,7 +54,7 @@ int act(const char *action, const char *argument)
     if (std::strcmp(action, "return") == 0)
         return argument ? std::atoi(argument) : 0;
     if (std::strcmp(action, "hold") == 0)
-        holdUntilInputCloses();
+        runEventLoopUntilInputCloses();
     else if (std::strcmp(action, "null") == 0)
         writeThroughNull();
     else if (std::strcmp(action, "jump") == 0)

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 
 LauncherRun::LauncherRun(std::unique_ptr<QProcess> process)
     : launcher(std::move(process))
@@ -54,12 +55,14 @@ QByteArray LauncherRun::standardError()
     return err;
 }
 
-LauncherInstall::LauncherInstall(const QString &coreLibrary)
+LauncherInstall::LauncherInstall(const QString &coreLibrary, const QStringList &moreFiles)
 {
     for (const char *program : {"Optivane", "ApologyBox"})
         QFile::copy(QStringLiteral(STATION_BIN_DIR "/") + program, dir.filePath(program));
     if (!coreLibrary.isEmpty())
         QFile::copy(coreLibrary, dir.filePath(QStringLiteral("libCore.so")));
+    for (const QString &file : moreFiles)
+        QFile::copy(file, dir.filePath(QFileInfo(file).fileName()));
 }
 
 QString LauncherInstall::logsFolder()

@@ -31,12 +31,13 @@ private:
 };
 
 // An installation folder of its own: the launcher and its box program copied
-// from the build, and optionally a framework library as libCore.so. Copies,
-// not links, because the launcher finds its libraries beside its own file.
+// from the build, optionally a framework library as libCore.so, and any
+// further files (modules, configuration) under their own names. Copies, not
+// links, because the launcher finds its libraries beside its own file.
 class LauncherInstall
 {
 public:
-    explicit LauncherInstall(const QString &coreLibrary);
+    explicit LauncherInstall(const QString &coreLibrary, const QStringList &moreFiles = QStringList());
 
     QString folder() const { return dir.path(); }
     // Where the launcher keeps its logs: the per-user application data folder.

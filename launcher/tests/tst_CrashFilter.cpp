@@ -1,17 +1,13 @@
 // Crashes of every kind inside the framework, seen as a user and a support
-// engineer see them: the apology box on the screen (found, read and closed
-// with the keyboard like a person would), the log lines and the crash report
+// engineer see them: the apology box on the screen (found, read from its
+// pixels and closed with the keyboard), the log lines and the crash report
 // in the logs folder.
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QMessageBox>
-#include <QRegularExpression>
-#include <QScreen>
 #include <QtTest>
 
+#include "CrashChecks.h"
 #include "LauncherInstall.h"
 
 class CrashFilterTest : public QObject
@@ -25,7 +21,6 @@ private slots:
     void apologisesWhateverBecameOfTheReportFile();
 };
 
-static const QString boxTitle = QStringLiteral("Application crashed");
 // A zone far from UTC with a part-hour offset, so that a report named in UTC
 // or with a rounded offset shows.
 static const char zone[] = "<+0545>-5:45";
@@ -47,96 +42,6 @@ static std::unique_ptr<LauncherRun> startCrashing(const LauncherInstall &install
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TZ"), QString::fromLatin1(zone));
     return install.start({kind}, environment);
-}
-
-static QString xdotool(const QStringList &arguments)
-{
-    QProcess tool;
-    tool.start(QStringLiteral("xdotool"), arguments);
-    tool.waitForFinished(10000);
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
-
-static QString waitForBox()
-{
-    QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        const QString found = xdotool({"search", "--onlyvisible", "--name", "^" + boxTitle + "$"});
-        if (!found.isEmpty())
-            return found.section('\n', 0, 0);
-        QTest::qWait(100);
-    }
-    return QString();
-}
-
-// The address that the crashed launcher logged, once it logged all four
-// values.
-static QString loggedAddress(LauncherRun &run)
-{
-    if (!run.waitForOutput("errPara:"))
-        return QString();
-    static const QRegularExpression line(QStringLiteral("^errAddr:  \"([0-9a-f]+)\"$"),
-                                         QRegularExpression::MultilineOption);
-    return line.match(QString::fromUtf8(run.standardError())).captured(1);
-}
-
-static QImage shot(const QPixmap &pixmap)
-{
-    return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-// Whether the box shows `text`: its pixels where the message goes are those
-// of a box with that text drawn here on the same display. Then closes it
-// with the Return key.
-static bool showsAndClose(const QString &window, const QString &text)
-{
-    QMessageBox expected(QMessageBox::Critical, boxTitle, text, QMessageBox::Ok);
-    expected.show();
-    if (!QTest::qWaitForWindowExposed(&expected))
-        return false;
-    // Out of the way of the box, which sits in the middle of the screen.
-    expected.move(expected.screen()->geometry().bottomRight() - expected.rect().bottomRight());
-    const QLabel *label = expected.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
-    const QRect message(label->mapTo(&expected, QPoint(0, 0)), label->size());
-    const QImage wanted = shot(expected.grab());
-    QImage seen;
-    // The box may be on the screen before it is painted.
-    QDeadlineTimer deadline(10000);
-    do {
-        QTest::qWait(50);
-        seen = shot(expected.screen()->grabWindow(window.toULongLong()));
-    } while ((seen.size() != wanted.size() || seen.copy(message) != wanted.copy(message))
-             && !deadline.hasExpired());
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"key", "Return"});
-    return seen.size() == wanted.size() && seen.copy(message) == wanted.copy(message);
-}
-
-static QString boxText(const QString &code, const QString &address)
-{
-    return QStringLiteral("We sincerely apologize for the software bug! \n error code: %1\n error address: %2")
-        .arg(code, address);
-}
-
-static QStringList reportFiles()
-{
-    return QDir(LauncherInstall::logsFolder()).entryList(QDir::Files);
-}
-
-// Whether `address` lies in executable memory that the report's memory map
-// gives to the framework library.
-static bool inFrameworkCode(const QByteArray &report, quint64 address)
-{
-    const QByteArray map = report.mid(report.indexOf("memory map:\n"));
-    for (const QByteArray &line : map.split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 6 || !fields.at(5).endsWith("/libCore.so") || !fields.at(1).contains('x'))
-            continue;
-        const QList<QByteArray> range = fields.at(0).split('-');
-        if (address >= range.at(0).toULongLong(nullptr, 16) && address < range.at(1).toULongLong(nullptr, 16))
-            return true;
-    }
-    return false;
 }
 
 void CrashFilterTest::reportsAndApologises_data()
@@ -204,7 +109,7 @@ void CrashFilterTest::reportsAndApologises()
     QVERIFY2(report.startsWith(head.toUtf8()), report.left(400));
     QVERIFY(report.contains("\nbacktrace:\n"));
     if (address == "framework")
-        QVERIFY2(inFrameworkCode(report, logged.toULongLong(nullptr, 16)), qPrintable(logged));
+        QVERIFY2(inCodeOf(report, "libCore.so", logged.toULongLong(nullptr, 16)), qPrintable(logged));
 }
 
 void CrashFilterTest::apologisesWhateverBecameOfTheReportFile_data()
