@@ -19,7 +19,9 @@ static QString xdotool(const QStringList &arguments)
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
-QString waitForBox()
+// The X window of the apology box, once it is on the screen; empty when none
+// came within 20 s.
+static QString waitForBox()
 {
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {
@@ -31,7 +33,8 @@ QString waitForBox()
     return QString();
 }
 
-QString loggedAddress(LauncherRun &run)
+// The error address the launcher logged, once it logged all four values.
+static QString loggedAddress(LauncherRun &run)
 {
     if (!run.waitForOutput("errPara:"))
         return QString();
@@ -45,7 +48,10 @@ static QImage shot(const QPixmap &pixmap)
     return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-bool showsAndClose(const QString &window, const QString &text)
+// Whether the box shows `text` where the message goes, pixel for pixel as a
+// box with that text drawn here. Closes the box with the Return key either
+// way.
+static bool showsAndClose(const QString &window, const QString &text)
 {
     QMessageBox expected(QMessageBox::Critical, boxTitle, text, QMessageBox::Ok);
     expected.show();
@@ -71,10 +77,25 @@ bool showsAndClose(const QString &window, const QString &text)
     return seen.size() == wanted.size() && seen.copy(message) == wanted.copy(message);
 }
 
-QString boxText(const QString &code, const QString &address)
+static QString boxText(const QString &code, const QString &address)
 {
     return QStringLiteral("We sincerely apologize for the software bug! \n error code: %1\n error address: %2")
         .arg(code, address);
+}
+
+QString closeApology(LauncherRun &run, const QString &code, QString &address)
+{
+    const QString box = waitForBox();
+    if (box.isEmpty())
+        return "no box; log: " + QString::fromUtf8(run.standardError());
+    address = loggedAddress(run);
+    if (address.isEmpty())
+        return "no address logged; log: " + QString::fromUtf8(run.standardError());
+    if (!showsAndClose(box, boxText(code, address)))
+        return QStringLiteral("the box does not show code %1 and address %2").arg(code, address);
+    if (!run.waitForFinished() || run.process().exitStatus() != QProcess::CrashExit)
+        return QStringLiteral("the launcher did not end of its crash");
+    return QString();
 }
 
 QStringList reportFiles()
@@ -96,3 +117,14 @@ bool inCodeOf(const QByteArray &report, const QByteArray &libraryFile, quint64 a
     return false;
 }
 
+
+Report onlyReport()
+{
+    const QStringList files = reportFiles();
+    if (files.size() != 1)
+        return Report();
+    QFile file(LauncherInstall::logsFolder() + '/' + files.first());
+    if (!file.open(QIODevice::ReadOnly))
+        return Report();
+    return Report{files.first(), file.readAll()};
+}

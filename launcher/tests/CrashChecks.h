@@ -10,23 +10,23 @@
 // support engineer would: the apology box on the display, the log, the
 // crash reports in the logs folder.
 
-// The X window of the apology box, once it is on the screen; empty when none
-// came within 20 s.
-QString waitForBox();
-
-// Whether the box shows `text` where the message goes, pixel for pixel as a
-// box with that text drawn by the test. Closes the box with the Return key
-// either way.
-bool showsAndClose(const QString &window, const QString &text);
-
-// The message of the apology box.
-QString boxText(const QString &code, const QString &address);
-
-// The error address the launcher logged, once it logged all four values.
-QString loggedAddress(LauncherRun &run);
+// Waits for the apology box of a launcher that crashed with `code`, checks
+// that the box shows the code and the logged address, closes it and waits
+// for the launcher to die of its crash. Returns what went wrong, or nothing;
+// `address` receives the logged address.
+QString closeApology(LauncherRun &run, const QString &code, QString &address);
 
 // The files in the logs folder.
 QStringList reportFiles();
+
+// The name and content of the one file in the logs folder; no name when
+// there is not exactly one.
+struct Report
+{
+    QString name;
+    QByteArray content;
+};
+Report onlyReport();
 
 // Whether a report's memory map puts `address` in executable memory of the
 // library with the file name `libraryFile`.
