@@ -22,10 +22,11 @@ extern char **environ;
 namespace platform {
 namespace {
 
-// Status codes of the first design's Windows exception records. Users and
-// support know crashes by these numbers, so the box and the log keep them.
+// Status codes of Windows exception records. Users and support know crashes
+// by these numbers, so the box and the log show them on every platform.
 enum : uint32_t {
     accessViolation = 0xc0000005,
+    stackOverflow = 0xc00000fd,
     illegalInstruction = 0xc000001d,
     privilegedInstruction = 0xc0000096,
     integerDivideByZero = 0xc0000094,
@@ -53,6 +54,9 @@ struct CrashValues
 };
 
 const int fatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+// Faults this close to the stack pointer count as the stack overflowing: a
+// frame's locals lie within it.
+const uint64_t guardDistance = 64 * 1024;
 
 // Prepared at install time: after a crash neither the heap nor Qt can be
 // trusted.
@@ -194,6 +198,13 @@ CrashValues valuesFromSignal(int signal, const siginfo_t *info, const ucontext_t
     // Like an exception record, name the instruction that failed rather than
     // the data it touched; the data address is the second parameter.
     values.address = static_cast<uint64_t>(context->uc_mcontext.gregs[REG_RIP]);
+    // A fault right beside the stack pointer is the stack's guard page.
+    const uint64_t stackPointer = static_cast<uint64_t>(context->uc_mcontext.gregs[REG_RSP]);
+    const uint64_t faultAddress = reinterpret_cast<uintptr_t>(info->si_addr);
+    const uint64_t distance =
+        faultAddress > stackPointer ? faultAddress - stackPointer : stackPointer - faultAddress;
+    if (signal == SIGSEGV && distance < guardDistance)
+        values.code = stackOverflow;
     if (signal == SIGSEGV || signal == SIGBUS) {
         // Bits of the x86 page fault error code: 2 write, 16 instruction fetch.
         const auto error = static_cast<uint64_t>(context->uc_mcontext.gregs[REG_ERR]);

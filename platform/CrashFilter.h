@@ -5,12 +5,13 @@
 namespace platform {
 
 // Installs the process-wide crash filter: handlers for the fatal signals
-// (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT) on an alternate stack, and a
-// terminate handler for C++ exceptions that nothing caught.
+// (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT), on an alternate stack for the
+// calling thread so that they survive its stack overflowing, and a terminate
+// handler for C++ exceptions that nothing caught.
 //
 // On a crash the filter logs the error code, address, flags and parameter
-// count (codes as the first design's Windows filter reported them, so that
-// users and support read the same numbers), writes a crash report to
+// count (Windows exception codes and values, which users and support know
+// crashes by), writes a crash report to
 // "<dumpFolder>/dump_<yyyy-MM-dd_hh.mm.ss>.dmp" (replacing a file of that
 // name; skipped when the file cannot be created), raises the core limit,
 // starts boxProgram with the code and the address as its two arguments,

@@ -7,6 +7,7 @@
 //   null           write through a null pointer
 //   jump           call code at address 0x1234
 //   divide         divide an integer by zero
+//   overflow       recurse until the stack overflows
 //   abort          abort
 //   throw          throw an exception that nothing catches
 //   throw-thread   the same on a thread of its own
@@ -43,6 +44,15 @@ int divideByZero()
     return numerator / zero;
 }
 
+int recurse(int depth)
+{
+    volatile char frame[4096];
+    frame[0] = static_cast<char>(depth);
+    if (depth < 0)
+        return 0;
+    return recurse(depth + 1) + frame[0];
+}
+
 void throwOnThread()
 {
     std::thread thread([] { throw std::runtime_error("nobody catches this"); });
@@ -61,6 +71,8 @@ int act(const char *action, const char *argument)
         jumpTo1234();
     else if (std::strcmp(action, "divide") == 0)
         return divideByZero();
+    else if (std::strcmp(action, "overflow") == 0)
+        return recurse(0);
     else if (std::strcmp(action, "abort") == 0)
         std::abort();
     else if (std::strcmp(action, "throw") == 0)

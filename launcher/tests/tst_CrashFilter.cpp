@@ -60,6 +60,7 @@ void CrashFilterTest::reportsAndApologises_data()
         << "jump" << "c0000005" << "1234" << QStringList{"0", "2", "8", "1234"};
     QTest::newRow("integer division by zero")
         << "divide" << "c0000094" << "framework" << QStringList{"0", "0"};
+    QTest::newRow("stack overflow") << "overflow" << "c00000fd" << "framework" << QStringList{"0", "2"};
     QTest::newRow("abort") << "abort" << "40000015" << QString() << QStringList{"0", "0"};
     QTest::newRow("uncaught exception") << "throw" << "e06d7363" << QString() << QStringList{"1", "0"};
     QTest::newRow("uncaught exception on a thread")
