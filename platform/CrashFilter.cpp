@@ -189,34 +189,54 @@ uint32_t codeForSignal(int signal, int signalCode)
     }
 }
 
+#if defined(__x86_64__)
+uint64_t registerValue(const ucontext_t *context, int which)
+{
+    return static_cast<uint64_t>(context->uc_mcontext.gregs[which]);
+}
+
+// A fault right beside the stack pointer is the stack's guard page.
+bool overflowedStack(const siginfo_t *info, const ucontext_t *context)
+{
+    const uint64_t stackPointer = registerValue(context, REG_RSP);
+    const uint64_t faultAddress = reinterpret_cast<uintptr_t>(info->si_addr);
+    const uint64_t distance =
+        faultAddress > stackPointer ? faultAddress - stackPointer : stackPointer - faultAddress;
+    return distance < guardDistance;
+}
+
+// Bits of the x86 page fault error code: 2 write, 16 instruction fetch.
+uint64_t accessKind(const ucontext_t *context)
+{
+    const uint64_t error = registerValue(context, REG_ERR);
+    return (error & 16) ? 8 : (error & 2) ? 1 : 0;
+}
+
 CrashValues valuesFromSignal(int signal, const siginfo_t *info, const ucontext_t *context)
 {
     CrashValues values;
     values.code = codeForSignal(signal, info->si_code);
-    values.address = reinterpret_cast<uintptr_t>(info->si_addr);
-#if defined(__x86_64__)
+    if (signal == SIGSEGV && overflowedStack(info, context))
+        values.code = stackOverflow;
     // Like an exception record, name the instruction that failed rather than
     // the data it touched; the data address is the second parameter.
-    values.address = static_cast<uint64_t>(context->uc_mcontext.gregs[REG_RIP]);
-    // A fault right beside the stack pointer is the stack's guard page.
-    const uint64_t stackPointer = static_cast<uint64_t>(context->uc_mcontext.gregs[REG_RSP]);
-    const uint64_t faultAddress = reinterpret_cast<uintptr_t>(info->si_addr);
-    const uint64_t distance =
-        faultAddress > stackPointer ? faultAddress - stackPointer : stackPointer - faultAddress;
-    if (signal == SIGSEGV && distance < guardDistance)
-        values.code = stackOverflow;
+    values.address = registerValue(context, REG_RIP);
     if (signal == SIGSEGV || signal == SIGBUS) {
-        // Bits of the x86 page fault error code: 2 write, 16 instruction fetch.
-        const auto error = static_cast<uint64_t>(context->uc_mcontext.gregs[REG_ERR]);
         values.paramCount = 2;
-        values.params[0] = (error & 16) ? 8 : (error & 2) ? 1 : 0;
+        values.params[0] = accessKind(context);
         values.params[1] = reinterpret_cast<uintptr_t>(info->si_addr);
     }
-#else
-    (void)context;
-#endif
     return values;
 }
+#else
+CrashValues valuesFromSignal(int signal, const siginfo_t *info, const ucontext_t *)
+{
+    CrashValues values;
+    values.code = codeForSignal(signal, info->si_code);
+    values.address = reinterpret_cast<uintptr_t>(info->si_addr);
+    return values;
+}
+#endif
 
 // The four lines, as the debug stream would print a label and a string.
 void logValues(const CrashValues &values)
