@@ -1,0 +1,25 @@
+// A module whose one service refuses to initialise while the context's bool
+// "refuse" is true.
+#include "RecordingModule.h"
+#include "RecordingService.h"
+
+namespace {
+
+IService *createService()
+{
+    return new RecordingService;
+}
+
+ServiceEntry serviceTable[] = {
+    {QStringLiteral("Refusing"), nullptr, createService},
+    {QString(), nullptr, nullptr},
+};
+
+RecordingModule module(QStringLiteral("Failing"), serviceTable);
+
+} // namespace
+
+MODULE_EXPORT IModule *GetModuleObject()
+{
+    return &module;
+}
