@@ -1,9 +1,9 @@
 #include "CAsyncEventThread.h"
 
-#include <QMutexLocker>
-
 #include "CEventManager.h"
 #include "IEventData.h"
+#include "MutexLocker.h"
+#include "ThreadSanitizer.h"
 
 namespace {
 const unsigned long idleSleepMs = 200;
@@ -18,13 +18,13 @@ CAsyncEventThread::~CAsyncEventThread()
 
 void CAsyncEventThread::Open()
 {
-    QMutexLocker locker(&m_queueLock);
+    MutexLocker locker(&m_queueLock);
     m_bOpen = true;
 }
 
 bool CAsyncEventThread::PostEvent(const AsyncEvent &event)
 {
-    QMutexLocker locker(&m_queueLock);
+    MutexLocker locker(&m_queueLock);
     if (!m_bOpen)
         return false;
     m_queue.enqueue(event);
@@ -34,18 +34,19 @@ bool CAsyncEventThread::PostEvent(const AsyncEvent &event)
 void CAsyncEventThread::Stop()
 {
     {
-        QMutexLocker locker(&m_queueLock);
+        MutexLocker locker(&m_queueLock);
         m_bOpen = false;
     }
     requestInterruption();
     quit();
     wait();
+    tsan::acquired(this);
     ReleaseQueued();
 }
 
 void CAsyncEventThread::ReleaseQueued()
 {
-    QMutexLocker locker(&m_queueLock);
+    MutexLocker locker(&m_queueLock);
     while (!m_queue.isEmpty()) {
         const AsyncEvent event = m_queue.dequeue();
         if (event.data)
@@ -55,7 +56,7 @@ void CAsyncEventThread::ReleaseQueued()
 
 bool CAsyncEventThread::TakeEvent(AsyncEvent *event)
 {
-    QMutexLocker locker(&m_queueLock);
+    MutexLocker locker(&m_queueLock);
     if (m_queue.isEmpty())
         return false;
     *event = m_queue.dequeue();
@@ -66,8 +67,10 @@ bool CAsyncEventThread::TakeEvent(AsyncEvent *event)
 // fire further events.
 void CAsyncEventThread::run()
 {
-    if (!m_pManager)
+    if (!m_pManager) {
+        tsan::released(this);
         return;
+    }
     while (!isInterruptionRequested()) {
         AsyncEvent event;
         if (!TakeEvent(&event)) {
@@ -78,4 +81,5 @@ void CAsyncEventThread::run()
         if (event.data)
             event.data->Release();
     }
+    tsan::released(this);
 }

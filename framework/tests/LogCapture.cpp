@@ -1,6 +1,6 @@
 #include "LogCapture.h"
 
-#include <QMutexLocker>
+#include "MutexLocker.h"
 
 LogCapture *LogCapture::s_current = nullptr;
 
@@ -18,19 +18,19 @@ LogCapture::~LogCapture()
 
 QStringList LogCapture::messages() const
 {
-    QMutexLocker locker(&m_mutex);
+    MutexLocker locker(&m_mutex);
     return m_messages;
 }
 
 int LogCapture::count(const QString &message) const
 {
-    QMutexLocker locker(&m_mutex);
+    MutexLocker locker(&m_mutex);
     return m_messages.count(message);
 }
 
 void LogCapture::clear()
 {
-    QMutexLocker locker(&m_mutex);
+    MutexLocker locker(&m_mutex);
     m_messages.clear();
 }
 
@@ -38,7 +38,7 @@ void LogCapture::handle(QtMsgType type, const QMessageLogContext &context, const
 {
     LogCapture *capture = s_current;
     {
-        QMutexLocker locker(&capture->m_mutex);
+        MutexLocker locker(&capture->m_mutex);
         capture->m_messages.append(message);
     }
     if (capture->m_previous)

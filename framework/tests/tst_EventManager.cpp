@@ -1,13 +1,11 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QMutex>
-#include <QMutexLocker>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <atomic>
-#include <deque>
 
 #include "CDataObjectBase.h"
 #include "CEventManager.h"
@@ -15,6 +13,7 @@
 #include "IApplicationContext.h"
 #include "IEventData.h"
 #include "LogCapture.h"
+#include "MutexLocker.h"
 
 namespace {
 
@@ -50,18 +49,18 @@ class Journal
 public:
     void add(const QString &entry)
     {
-        QMutexLocker locker(&m_mutex);
+        MutexLocker locker(&m_mutex);
         m_entries << entry;
         m_threads << QThread::currentThread();
     }
     QStringList entries() const
     {
-        QMutexLocker locker(&m_mutex);
+        MutexLocker locker(&m_mutex);
         return m_entries;
     }
     QList<QThread *> threads() const
     {
-        QMutexLocker locker(&m_mutex);
+        MutexLocker locker(&m_mutex);
         return m_threads;
     }
 
@@ -166,7 +165,7 @@ public:
     IService *GetService(const QString &name, bool create) override
     {
         {
-            QMutexLocker locker(&m_requestsMutex);
+            MutexLocker locker(&m_requestsMutex);
             m_requests << QStringLiteral("%1 %2").arg(name).arg(create);
         }
         const QMap<QString, IService *> services{
@@ -182,7 +181,7 @@ public:
 
     QStringList requests() const
     {
-        QMutexLocker locker(&m_requestsMutex);
+        MutexLocker locker(&m_requestsMutex);
         return m_requests;
     }
 

@@ -6,7 +6,7 @@
 #include <QThread>
 
 #include <atomic>
-#include <memory>
+#include <thread>
 #include <vector>
 
 #include "CDataObjectBase.h"
@@ -398,18 +398,17 @@ void ModuleManagerTest::concurrentFirstRequestsLoadOnce()
         QCOMPARE(station.initialize(), 0);
         std::atomic<bool> go{false};
         std::vector<IService *> got(threadCount, nullptr);
-        std::vector<std::unique_ptr<QThread>> threads;
+        std::vector<std::thread> threads;
         for (int i = 0; i < threadCount; ++i) {
-            threads.emplace_back(QThread::create([&, i] {
+            threads.emplace_back([&, i] {
                 while (!go)
                     QThread::yieldCurrentThread();
                 got[i] = station.context.GetService(i % 2 ? "LifeOne" : "LifeNone", true);
-            }));
-            threads.back()->start();
+            });
         }
         go = true;
-        for (auto &thread : threads)
-            QVERIFY(thread->wait(30000));
+        for (std::thread &thread : threads)
+            thread.join();
 
         for (int i = 2; i < threadCount; ++i)
             QCOMPARE(got[i], got[i % 2]);

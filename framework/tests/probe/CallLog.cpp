@@ -1,7 +1,8 @@
 #include "CallLog.h"
 
 #include <QMutex>
-#include <QMutexLocker>
+
+#include "MutexLocker.h"
 
 namespace calllog {
 
@@ -14,25 +15,25 @@ QStringList log;
 // shared with the log and vanish when the library is unloaded.
 void record(const QString &entry)
 {
-    QMutexLocker locker(&mutex);
+    MutexLocker locker(&mutex);
     log.append(QString(entry.constData(), entry.size()));
 }
 
 QStringList entries()
 {
-    QMutexLocker locker(&mutex);
+    MutexLocker locker(&mutex);
     return log;
 }
 
 int count(const QString &entry)
 {
-    QMutexLocker locker(&mutex);
+    MutexLocker locker(&mutex);
     return log.count(entry);
 }
 
 void clear()
 {
-    QMutexLocker locker(&mutex);
+    MutexLocker locker(&mutex);
     log.clear();
 }
 
