@@ -1,7 +1,5 @@
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QMutex>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -10,6 +8,7 @@
 #include "CDataObjectBase.h"
 #include "CEventManager.h"
 #include "CServiceBase.h"
+#include "ConfigFolder.h"
 #include "IApplicationContext.h"
 #include "IEventData.h"
 #include "LogCapture.h"
@@ -57,6 +56,15 @@ public:
     {
         MutexLocker locker(&m_mutex);
         return m_entries;
+    }
+    // The entries once there are at least count of them, or after ten
+    // seconds, whichever comes first.
+    QStringList waitFor(int count) const
+    {
+        QDeadlineTimer deadline(10000);
+        while (entries().size() < count && !deadline.hasExpired())
+            QTest::qWait(5);
+        return entries();
     }
     QList<QThread *> threads() const
     {
@@ -187,14 +195,12 @@ public:
 
     int initialize(const QByteArray &eventXml = standardEvents)
     {
-        QFile file(folder.filePath("Event.xml"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(eventXml) != eventXml.size())
+        if (!folder.write("Event.xml", eventXml))
             return -2;
-        file.close();
         return events.Initialize(this, folder.path());
     }
 
-    QTemporaryDir folder;
+    ConfigFolder folder;
     Journal journal;
     TaggedData relayed{&journal, "relayed"};
     TaggedData late{&journal, "late"};
@@ -310,8 +316,7 @@ void EventManagerTest::asynchronousDeliveryInPostingOrder()
     const QStringList expected{"Second 2 d2", "First 2 d2", "release d2", "Second 0 null", "First 0 null",
                                "First 1 d1",  "Second 1 d1", "release d1", "First 3 d3",   "First 3 d3",
                                "release d3"};
-    QTRY_COMPARE_WITH_TIMEOUT(context.journal.entries().size(), expected.size(), 10000);
-    QCOMPARE(context.journal.entries(), expected);
+    QCOMPARE(context.journal.waitFor(expected.size()), expected);
     const QList<QThread *> threads = context.journal.threads();
     QVERIFY(threads.first() != QThread::currentThread());
     QCOMPARE(threads.count(threads.first()), threads.size());
@@ -407,7 +412,7 @@ void EventManagerTest::queuedEventsReleasedUndeliveredAtStop()
     TaggedData d2(&context.journal, "d2");
     TaggedData d3(&context.journal, "d3");
     context.FireEvent(6, &hold, true, true);
-    QTRY_COMPARE_WITH_TIMEOUT(context.journal.entries(), QStringList{"Blocker 6 hold"}, 10000);
+    QCOMPARE(context.journal.waitFor(1), QStringList{"Blocker 6 hold"});
     context.FireEvent(2, &d2, true, true);
     context.FireEvent(1, &d1, true, true);
     context.FireEvent(3, &d3, true, true);
@@ -445,8 +450,7 @@ void EventManagerTest::handlersFireFurtherEvents()
         expected << "release d";
     expected << "First 9 relayed"
              << "release relayed";
-    QTRY_COMPARE_WITH_TIMEOUT(context.journal.entries().size(), expected.size(), 10000);
-    QCOMPARE(context.journal.entries(), expected);
+    QCOMPARE(context.journal.waitFor(expected.size()), expected);
     const QList<QThread *> threads = context.journal.threads();
     QCOMPARE(threads.first() == QThread::currentThread(), !async);
     QVERIFY(threads.last() != QThread::currentThread());

@@ -1,7 +1,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -12,6 +11,7 @@
 #include "CDataObjectBase.h"
 #include "CModuleManager.h"
 #include "CallLog.h"
+#include "ConfigFolder.h"
 #include "IApplicationContext.h"
 #include "IService.h"
 #include "LogCapture.h"
@@ -62,15 +62,13 @@ struct Station
 {
     int initialize(const QByteArray &moduleXml = standardModules)
     {
-        QFile file(folder.filePath("Module.xml"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(moduleXml) != moduleXml.size())
+        if (!folder.write("Module.xml", moduleXml))
             return -2;
-        file.close();
         calllog::clear();
         return context.modules.Initialize(&context, folder.path());
     }
 
-    QTemporaryDir folder;
+    ConfigFolder folder;
     ModuleContext context;
 };
 

@@ -5,16 +5,11 @@
 
 namespace {
 
-IService *createService()
-{
-    return new RecordingService;
-}
-
 ServiceEntry serviceTable[] = {
-    {QStringLiteral("LifeOne"), nullptr, createService},
-    {QStringLiteral("LifeTwo"), nullptr, createService},
-    {QStringLiteral("LifeThree"), nullptr, createService},
-    {QStringLiteral("LifeNone"), nullptr, createService},
+    {QStringLiteral("LifeOne"), nullptr, createRecordingService},
+    {QStringLiteral("LifeTwo"), nullptr, createRecordingService},
+    {QStringLiteral("LifeThree"), nullptr, createRecordingService},
+    {QStringLiteral("LifeNone"), nullptr, createRecordingService},
     {QString(), nullptr, nullptr},
 };
 

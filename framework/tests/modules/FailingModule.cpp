@@ -5,13 +5,8 @@
 
 namespace {
 
-IService *createService()
-{
-    return new RecordingService;
-}
-
 ServiceEntry serviceTable[] = {
-    {QStringLiteral("Refusing"), nullptr, createService},
+    {QStringLiteral("Refusing"), nullptr, createRecordingService},
     {QString(), nullptr, nullptr},
 };
 

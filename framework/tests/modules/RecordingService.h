@@ -29,3 +29,8 @@ public:
         CServiceBase::Release();
     }
 };
+
+inline IService *createRecordingService()
+{
+    return new RecordingService;
+}
