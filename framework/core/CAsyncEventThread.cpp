@@ -44,11 +44,16 @@ void CAsyncEventThread::Stop()
     ReleaseQueued();
 }
 
+// The data is released outside the lock, so that a Release() that fires an
+// event is refused rather than deadlocked; the queue is closed by now.
 void CAsyncEventThread::ReleaseQueued()
 {
-    MutexLocker locker(&m_queueLock);
-    while (!m_queue.isEmpty()) {
-        const AsyncEvent event = m_queue.dequeue();
+    QQueue<AsyncEvent> queued;
+    {
+        MutexLocker locker(&m_queueLock);
+        queued.swap(m_queue);
+    }
+    for (const AsyncEvent &event : qAsConst(queued)) {
         if (event.data)
             event.data->Release();
     }

@@ -37,6 +37,8 @@ void LogCapture::clear()
 void LogCapture::handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     LogCapture *capture = s_current;
+    if (!capture)
+        return;
     {
         MutexLocker locker(&capture->m_mutex);
         capture->m_messages.append(message);

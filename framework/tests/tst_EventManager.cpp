@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 
 #include "CDataObjectBase.h"
 #include "CEventManager.h"
@@ -86,10 +87,13 @@ public:
     {
         ++releases;
         m_journal->add("release " + m_tag);
+        if (onRelease)
+            onRelease();
     }
     QString tag() const { return m_tag; }
 
     std::atomic<int> releases{0};
+    std::function<void()> onRelease;
 
 private:
     Journal *m_journal;
@@ -400,7 +404,8 @@ void EventManagerTest::refusedWhenNotRunning()
 
 // Events queued behind one that holds the thread are released, in queue
 // order and undelivered, when the thread stops; an event fired once
-// stopping has begun is refused and stays with its owner.
+// stopping has begun, by a handler or by a release, is refused and stays
+// with its owner.
 void EventManagerTest::queuedEventsReleasedUndeliveredAtStop()
 {
     EventContext context;
@@ -416,13 +421,16 @@ void EventManagerTest::queuedEventsReleasedUndeliveredAtStop()
     context.FireEvent(2, &d2, true, true);
     context.FireEvent(1, &d1, true, true);
     context.FireEvent(3, &d3, true, true);
+    TaggedData echo(&context.journal, "echo");
+    d1.onRelease = [&] { context.FireEvent(2, &echo, true, true); };
 
     LogCapture log;
     context.events.Stop();
     QCOMPARE(context.journal.entries(),
              (QStringList{"Blocker 6 hold", "release hold", "release d2", "release d1", "release d3"}));
-    QCOMPARE(log.messages(), QStringList{notReady});
+    QCOMPARE(log.messages(), (QStringList{notReady, notReady}));
     QCOMPARE(context.late.releases.load(), 0);
+    QCOMPARE(echo.releases.load(), 0);
     for (TaggedData *data : {&hold, &d1, &d2, &d3})
         QCOMPARE(data->releases.load(), 1);
 }
