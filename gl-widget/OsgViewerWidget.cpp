@@ -100,6 +100,9 @@ void OsgViewerWidget::initializeGL()
     m_viewer->setKeyEventSetsDone(0);
     m_viewer->setQuitEventSetsDone(false);
     m_viewer->realize();
+    // Positions are converted to the scene graph's own convention here, so
+    // the events say so; the queue would otherwise assume Qt's.
+    eventQueue()->getCurrentEventState()->setMouseYOrientation(osgGA::GUIEventAdapter::Y_INCREASING_UPWARDS);
     describeWindowToView(int(width() * ratio), int(height() * ratio));
     emit initialized();
 }
