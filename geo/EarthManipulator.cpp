@@ -47,7 +47,7 @@ osg::Vec3d unitDirection(const osg::Vec3d &lonLat)
 
 // Where a node is: the centre of its bound in world coordinates, through
 // the transforms above it on its first path to a root.
-bool worldCentre(osg::Node *node, osg::Vec3d &world)
+osg::Vec3d worldCentre(osg::Node *node)
 {
     osg::Vec3d centre = node->getBound().valid() ? osg::Vec3d(node->getBound().center()) : osg::Vec3d();
     const osg::NodePathList paths = node->getParentalNodePaths();
@@ -56,8 +56,7 @@ bool worldCentre(osg::Node *node, osg::Vec3d &world)
         above.pop_back(); // the node's own bound already includes its own transform
         centre = centre * osg::computeLocalToWorld(above);
     }
-    world = centre;
-    return true;
+    return centre;
 }
 
 } // namespace
@@ -218,9 +217,8 @@ void EarthManipulator::followTether()
     osg::ref_ptr<osg::Node> node;
     if (!m_tether.lock(node))
         return;
-    osg::Vec3d world, focal;
-    if (!worldCentre(node.get(), world) || !geographic()->transformFromWorld(world, focal))
-        return;
+    osg::Vec3d focal;
+    geographic()->transformFromWorld(worldCentre(node.get()), focal);
     if (m_flight.active)
         m_flight.to.focal = focal;
     else

@@ -18,9 +18,10 @@ namespace {
 const int kCells = 16;
 // A tile splits while the eye is nearer than this many bounding radii.
 const double kSplitDistanceRatio = 2.5;
-// About 20 m tiles: far finer than the world image, only there for depth.
+// Tiles of about 40 m: far finer than the world image shows, but it keeps
+// the drawn ground on the ellipsoid at the closest range the camera allows.
 const unsigned kMaxLevel = 18;
-// Frames a split tile may go undrawn before its children are dropped.
+// Frames a tile may go without splitting before its children are dropped.
 const unsigned kStaleFrames = 240;
 
 const osg::EllipsoidModel &ellipsoid()

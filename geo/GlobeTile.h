@@ -17,6 +17,9 @@ namespace geo {
 //
 // Visitors other than the cull visitor (intersections, bounds) see what was
 // drawn last: the children where the tile was split, else its own grid.
+//
+// The cull traversal changes the tree, so frames must be single-threaded
+// (cull and draw of one frame on one thread, as the GL widget runs them).
 class GlobeTile : public osg::Node
 {
 public:
