@@ -32,15 +32,14 @@ const ButtonFile buttonFiles[] = {
     {"09", ButtonGlyph::Placemark, true},  {"10", ButtonGlyph::Offset, false},
 };
 
-// The world image sits beside the earth file, so the reference is relative
-// and the earth file keeps working after the viewer copies it elsewhere only
-// if that copy is read from the data folder; an absolute path is resolved by
-// the reader against the earth file's own folder otherwise.
+// The world image is named relatively: the viewer reads a copy of this file
+// from another folder, and the reader then finds the image in the data
+// folder beside the program.
 const char earthFile[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<map name=\"World\" type=\"geocentric\">\n"
-    "    <image name=\"world\" url=\"earth.jpg\"/>\n"
-    "</map>\n";
+    "<globe name=\"World\">\n"
+    "    <image-layer name=\"World imagery\" file=\"earth.jpg\"/>\n"
+    "</globe>\n";
 
 bool saveImage(const QImage &image, const QString &path)
 {
