@@ -32,3 +32,8 @@ target_sources(geo PRIVATE
 )
 
 add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/data-gen)
+
+station_add_test(NAME geo_controls
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_controls.cpp
+    LIBRARIES geo
+    DISPLAY xvfb)
