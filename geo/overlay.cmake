@@ -37,3 +37,7 @@ station_add_test(NAME geo_controls
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_controls.cpp
     LIBRARIES geo
     DISPLAY xvfb)
+
+station_add_test(NAME geo_annotations
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_annotations.cpp
+    LIBRARIES geo Qt5::Gui)
