@@ -41,3 +41,7 @@ station_add_test(NAME geo_controls
 station_add_test(NAME geo_annotations
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_annotations.cpp
     LIBRARIES geo Qt5::Gui)
+
+station_add_test(NAME geo_measuring
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_measuring.cpp
+    LIBRARIES geo)
