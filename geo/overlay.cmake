@@ -45,3 +45,9 @@ station_add_test(NAME geo_annotations
 station_add_test(NAME geo_measuring
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_measuring.cpp
     LIBRARIES geo)
+
+station_add_test(NAME geo_datafiles
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_datafiles.cpp
+    LIBRARIES geo Qt5::Gui
+    DISPLAY offscreen
+    DEPENDS geo-data)
