@@ -28,6 +28,8 @@ osg::ref_ptr<osg::Geode> handleDot(const osg::Vec4f &colour)
     dot->addPrimitiveSet(new osg::DrawArrays(GL_POINTS, 0, 1));
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     geode->addDrawable(dot);
+    // A single point has no extent; small-feature culling would drop it.
+    geode->setCullingActive(false);
     return geode;
 }
 
@@ -59,7 +61,11 @@ public:
             drag(*view, ea);
             return true;
         case osgGA::GUIEventAdapter::RELEASE: {
+            // The handle ends where the button comes up, even when no
+            // motion was reported on the way.
             const bool owned = m_grabbed != HANDLE_COUNT;
+            if (owned)
+                drag(*view, ea);
             m_grabbed = HANDLE_COUNT;
             return owned;
         }

@@ -51,3 +51,9 @@ station_add_test(NAME geo_datafiles
     LIBRARIES geo Qt5::Gui
     DISPLAY offscreen
     DEPENDS geo-data)
+
+station_add_test(NAME geo_overlayscene
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_overlayscene.cpp
+    LIBRARIES geo gl-widget Qt5::Widgets
+    DISPLAY xvfb
+    DEPENDS geo-data)
