@@ -133,6 +133,8 @@ private:
         markStyle.getOrCreate<TextSymbol>()->halo = TextSymbol::Halo{Color("#5f5f5f"), 0.07f};
         m_mark = new PlaceNode(GeoPoint(wgs84(), 110.3, 20.0), "Haikou", markStyle);
         m_mapNode->addChild(m_mark);
+        // Straight behind the earth's centre, as seen from the camera.
+        m_mapNode->addChild(new PlaceNode(GeoPoint(wgs84(), -66.0, -22.5), "Far side", markStyle));
     }
 
     void buildControls(osgViewer::Viewer *viewer, osg::Group *root)
@@ -249,6 +251,13 @@ private slots:
         const int found = count(around, criteria[criterion]);
         QVERIFY2(found >= atLeast, qPrintable(QStringLiteral("%1 pixels near (%2, %3): %4")
                                                   .arg(criteria[criterion].what).arg(at.x()).arg(at.y()).arg(found)));
+    }
+
+    void markBehindTheEarthIsHidden()
+    {
+        // Its pin would stand in the middle of the view, over the sector.
+        const QRect middle(viewWidth / 2 - 40, viewHeight / 2 - 80, 80, 100);
+        QCOMPARE(count(middle, {"pin red", pinRed}), 0);
     }
 
     void sectorIsHiddenOutsideItsArc()
