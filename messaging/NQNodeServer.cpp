@@ -70,8 +70,12 @@ void NQNodeServer::online(QByteArray data)
 
 void NQNodeServer::send(QString strNodeName, QByteArray data)
 {
-    if (QLocalSocket *socket = nodeSockets.value(strNodeName))
+    if (QLocalSocket *socket = nodeSockets.value(strNodeName)) {
         socket->write(NQFrame::encode(nodeName, data));
+        // Out now rather than on the next turn of the event loop: a reply
+        // is often awaited, and the frame is already whole.
+        socket->flush();
+    }
 }
 
 QString NQNodeServer::getNodeName()
