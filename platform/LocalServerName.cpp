@@ -5,7 +5,7 @@
 
 namespace platform {
 
-static bool nameIsServed(const QString &name)
+bool localServerServed(const QString &name)
 {
     QLocalSocket probe;
     probe.connectToServer(name);
@@ -20,7 +20,7 @@ bool listenReclaiming(QLocalServer &server, const QString &name)
 {
     if (server.listen(name))
         return true;
-    if (server.serverError() != QAbstractSocket::AddressInUseError || nameIsServed(name))
+    if (server.serverError() != QAbstractSocket::AddressInUseError || localServerServed(name))
         return false;
     QLocalServer::removeServer(name);
     return server.listen(name);

@@ -12,4 +12,7 @@ namespace platform {
 // removed and the listen tried once more, so a live owner is never robbed.
 bool listenReclaiming(QLocalServer &server, const QString &name);
 
+// Whether a live process accepts connections under the name.
+bool localServerServed(const QString &name);
+
 } // namespace platform

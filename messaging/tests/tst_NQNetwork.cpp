@@ -81,8 +81,11 @@ void tst_NQNetwork::cleanup()
 {
     QVERIFY2(!net.anyLine(QStringLiteral("wrong-thread")), "a callback ran on the user's thread");
     QVERIFY2(!net.anyLine(QStringLiteral("late-callback")), "a callback arrived after stop");
-    for (auto &node : net.nodes)
+    for (auto &node : net.nodes) {
+        if (node && QTest::currentTestFailed())
+            node->dump();
         node.reset();
+    }
     killCentersOfThisTest();
 }
 
@@ -174,7 +177,7 @@ void tst_NQNetwork::stopEndsCallbacksAndThreads()
     QVERIFY(net[0].waitForLine(QStringLiteral("online %1 hello-1").arg(net[1].name()), 60000));
     QVERIFY(net[1].waitForLine(QStringLiteral("online %1 hello-0").arg(net[0].name()), 60000));
 
-    net[0].command(QStringLiteral("flood %1 20000").arg(net[1].name()));
+    net[0].command(QStringLiteral("flood %1 200000").arg(net[1].name()));
     QVERIFY(net[1].waitForLine(QStringLiteral("data %1 100").arg(net[0].name())));
     net[1].command(QStringLiteral("stop"));
     QVERIFY(net[1].waitForLine(QStringLiteral("stopped")));
