@@ -20,4 +20,20 @@ bool removeStaleServerName(const QString &name)
     return QLocalServer::removeServer(name);
 }
 
+bool listenReclaiming(QLocalServer &server, const QString &name)
+{
+    if (server.listen(name))
+        return true;
+    if (server.serverError() != QAbstractSocket::AddressInUseError || !removeStaleServerName(name))
+        return false;
+    return server.listen(name);
+}
+
+bool localServerServed(const QString &name)
+{
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    return probe.waitForConnected(probeTimeoutMs);
+}
+
 } // namespace platform
