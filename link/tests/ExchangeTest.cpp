@@ -110,7 +110,6 @@ private slots:
     void exchangeJsonByLinkName_data();
     void exchangeJsonByLinkName();
     void callsFromANodeThatNeverAnnouncedItself();
-    void twoNodesWithOneLinkName();
     void withoutTheMessagingLibraryTheLinkStaysDown();
 };
 
@@ -166,36 +165,6 @@ void ExchangeTest::callsFromANodeThatNeverAnnouncedItself()
     quiet->command(R"(send receiver {"type": "last"})");
     QVERIFY(receiver->expect("data\t\t{\"type\":\"last\"}"));
     QCOMPARE(receiver->skipped, (QStringList{"data\t\t{}", "data\t\t{}"}));
-}
-
-void ExchangeTest::twoNodesWithOneLinkName()
-{
-    auto observer = startPeer({"observer"});
-    QVERIFY(observer);
-    auto earlier = startPeer({"twin"});
-    QVERIFY(earlier);
-    QVERIFY(observer->expect("online\ttwin"));
-    auto later = startPeer({"twin"});
-    QVERIFY(later);
-    QVERIFY(observer->expect("online\ttwin"));
-    QVERIFY(later->expect("online\tobserver"));
-
-    // The later announcement takes the link name over.
-    observer->command(R"(send twin {"to": "later"})");
-    QVERIFY(later->expect("data\tobserver\t{\"to\":\"later\"}"));
-
-    // The earlier node's going removes the link name although the later node
-    // still holds it.
-    QVERIFY(earlier->quit());
-    QVERIFY(observer->expect("offline\ttwin"));
-    observer->command(R"(send twin {"to": "nobody"})");
-    later->command(R"(send observer {"type": "marker"})");
-    QVERIFY(observer->expect("data\ttwin\t{\"type\":\"marker\"}"));
-
-    QVERIFY(later->quit());
-    QVERIFY(observer->expect("offline\ttwin"));
-    QVERIFY2(!later->pending().join('\n').contains("nobody"), "a removed link name still reached a node");
-    QVERIFY(observer->quit());
 }
 
 void ExchangeTest::withoutTheMessagingLibraryTheLinkStaysDown()
