@@ -68,8 +68,9 @@ NQXNode::NQXNode(QString linkName, QObject *parent)
 
 NQXNode::~NQXNode()
 {
-    // Detach first: a notice already on its way then finishes its hop
-    // scheduling before this object goes, and none starts afterwards.
+    // Detach first: a notice already on its way then finishes scheduling its
+    // hop before this object goes, and none starts afterwards. The core calls
+    // nothing once stop() has returned, so the guard may go with this object.
     guard->detach();
     if (node != nullptr) {
         node->stop();

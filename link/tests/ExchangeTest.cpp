@@ -35,7 +35,13 @@ public:
         }
     }
 
-    void command(const QString &line) { process.write(line.toUtf8() + '\n'); }
+    // Written out at once: waiting on another peer does not run this
+    // process object's write buffer.
+    void command(const QString &line)
+    {
+        process.write(line.toUtf8() + '\n');
+        process.waitForBytesWritten(deliveryTimeout);
+    }
 
     // Waits until the peer has reported the line; the lines before it are
     // consumed and kept in skipped, so a later wait only sees what came after.
@@ -154,8 +160,12 @@ void ExchangeTest::callsFromANodeThatNeverAnnouncedItself()
     QVERIFY(receiver);
     QVERIFY(quiet->expect("online\treceiver"));
 
+    // Having no announcement of its own, the silent node's first call is
+    // what the receiver takes for one: no link comes of it.
+    quiet->command(R"(send receiver {"type": "first"})");
     quiet->command(R"(send receiver {"type": "position"})");
     QVERIFY(receiver->expect("data\t\t{\"type\":\"position\"}"));
+    QCOMPARE(receiver->skipped, QStringList());
 
     // Calls from one peer arrive in order: what the receiver reports before
     // the last one is all that the calls before it produced.
