@@ -8,6 +8,7 @@
 #include "NQCoreLibrary.h"
 #include "NQOnlinePacket.h"
 #include "NQXNode.h"
+#include "NodeCallbackGuard.h"
 #include "NQ_GET_RPCPacket.h"
 #include "NQ_SET_RPCPacket.h"
 #include "PacketRegistry.h"
@@ -83,6 +84,7 @@ private slots:
     void sameLinkNameFromTwoNodes();
     void noticesKeepTheirOrder();
     void destructionReleasesPendingPacketsAndStopsTheNode();
+    void noticesAfterDetachingReachNothing();
     void registrationOrderAndRemoval();
     void missingLibraryOrEntryPointIsRefused_data();
     void missingLibraryOrEntryPointIsRefused();
@@ -289,6 +291,24 @@ void NodeTest::destructionReleasesPendingPacketsAndStopsTheNode()
     QCOMPARE(node->calls, (QStringList{"stop", "release"}));
     // Nothing left queued may run into the destroyed object.
     QCoreApplication::processEvents();
+}
+
+void NodeTest::noticesAfterDetachingReachNothing()
+{
+    NodeCallbackGuard guard(link.get());
+    QSignalSpy online(link.get(), &NQXNode::nodeOnline);
+    QSignalSpy offline(link.get(), &NQXNode::nodeOffline);
+    guard.detach();
+
+    int releases = 0;
+    fromDispatcher([&] {
+        guard.onNodeOnline("5", new TrackedPacket(new NQOnlinePacket("A"), &releases));
+        guard.onNodeData("5", new TrackedPacket(setCall("{}"), &releases));
+        guard.onNodeOffline("5");
+    });
+    QCOMPARE(releases, 2);
+    QCoreApplication::processEvents();
+    QCOMPARE(online.count() + offline.count(), 0);
 }
 
 void NodeTest::registrationOrderAndRemoval()
