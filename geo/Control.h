@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
-namespace geo {
+#include "geo/ControlEventHandler.h"
 
-class ControlEventHandler;
+namespace geo {
 
 // A rectangle on the screen in canvas coordinates: pixels from the top-left
 // corner of the view, y growing downwards, as a reader of the screen counts.
