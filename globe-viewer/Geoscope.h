@@ -35,6 +35,8 @@ public slots:
     bool onLoactionChanged(QString strIp, bool continueSend, double dLongitude, double dLatitude);
 
 private:
+    friend class GeoscopeTest;
+
     // Body of the watchdog thread: ends the viewer once the host is gone.
     static void watchServerProcess(uint32_t processId);
     void createLinkClient(const QJsonObject &token);

@@ -112,6 +112,7 @@ public slots:
 
 private:
     friend class GeoviewMapWidgetTest;
+    friend class GeoscopeTest;
 
     // False, after one log line, while no map is installed.
     bool hasMapNode(const char *operation);
