@@ -173,3 +173,6 @@ private:
 
     bool m_reportedNoMap;
 };
+
+// updateAirLinePosition is reached only through the meta-object system.
+Q_DECLARE_METATYPE(osg::Vec4f)
