@@ -169,7 +169,6 @@ void GeoviewMapWidget::autoGoToPosition(double dVerticalAngle, double dEOOptical
     osg::Vec4Array *points = GeoviewMapState::routePoints();
     points->push_back(osg::Vec4f(float(dLongitude), float(dLatitude), float(dAltitude),
                                  float(kDroneSpeed)));
-    points->dirty();
     int headingKey = 0;
     if (headingKeyOf(dUAVYaw, headingKey))
         addHeadingKey(points, double(headingKey));

@@ -14,6 +14,7 @@
 #include <osg/Vec3d>
 #include <osg/Vec3f>
 #include <osg/Vec4f>
+#include <osg/observer_ptr>
 #include <osg/ref_ptr>
 #include <osgViewer/Viewer>
 
@@ -113,6 +114,7 @@ public slots:
 private:
     friend class GeoviewMapWidgetTest;
     friend class GeoscopeTest;
+    friend class FlightPathBench;
 
     // False, after one log line, while no map is installed.
     bool hasMapNode(const char *operation);
@@ -172,6 +174,21 @@ private:
     osg::ref_ptr<osg::Geode> m_trackGeode;
 
     bool m_reportedNoMap;
+
+    // How far addHeadingKey has walked the route: the route only grows, so
+    // each message adds its one new segment's travel time to the sum rather
+    // than walking the whole route again.
+    struct RouteWalk
+    {
+        osg::observer_ptr<osg::Vec4Array> points;
+        unsigned int modifiedCount = 0;
+        size_t walked = 0;
+        osg::Vec4f lastWalked;
+        double time = 0.0;
+    };
+    double routeTravelTime(osg::Vec4Array *points);
+
+    RouteWalk m_routeWalk;
 };
 
 // updateAirLinePosition is reached only through the meta-object system.

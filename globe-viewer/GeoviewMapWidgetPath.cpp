@@ -8,6 +8,7 @@
 #include <osg/AnimationPath>
 #include <osg/Quat>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -96,16 +97,39 @@ void GeoviewMapWidget::addHeadingKey(osg::Vec4Array *points, double headingDeg)
     }
     headingDeg = std::fmod(headingDeg, 360.0);
 
-    double time = 0.0;
     osg::Matrixd key;
-    for (size_t i = 0; i + 1 < points->size(); ++i) {
-        const osg::Vec4f &p1 = (*points)[i];
-        const osg::Vec4f &p2 = (*points)[i + 1];
-        key = localFrameAt(p1);
+    if (points->size() >= 2) {
+        key = localFrameAt((*points)[points->size() - 2]);
         key.preMultRotate(osg::Quat(osg::DegreesToRadians(-headingDeg), osg::Vec3d(0, 0, 1)));
-        time += segmentTime(osg::Vec3f(toEarthCentred(p1)), osg::Vec3f(toEarthCentred(p2)), p2.w());
     }
-    m_modelPath->insert(time, osg::AnimationPath::ControlPoint(key.getTrans(), key.getRotate()));
+    m_modelPath->insert(routeTravelTime(points),
+                        osg::AnimationPath::ControlPoint(key.getTrans(), key.getRotate()));
+}
+
+double GeoviewMapWidget::routeTravelTime(osg::Vec4Array *points)
+{
+    RouteWalk &walk = m_routeWalk;
+    // Another list, an edited one (dirty() counts edits) or one that is not
+    // the list walked so far with points appended is walked from its start.
+    const bool continues = walk.points == points && walk.modifiedCount == points->getModifiedCount()
+                           && walk.walked <= points->size()
+                           && (walk.walked == 0 || (*points)[walk.walked - 1] == walk.lastWalked);
+    if (!continues) {
+        walk = RouteWalk();
+        walk.points = points;
+        walk.modifiedCount = points->getModifiedCount();
+    }
+    // The sum runs in the same order as a walk from the start would, so the
+    // times are the same to the last bit.
+    for (size_t i = std::max<size_t>(walk.walked, 1); i < points->size(); ++i) {
+        const osg::Vec4f &p1 = (*points)[i - 1];
+        const osg::Vec4f &p2 = (*points)[i];
+        walk.time += segmentTime(osg::Vec3f(toEarthCentred(p1)), osg::Vec3f(toEarthCentred(p2)), p2.w());
+    }
+    walk.walked = points->size();
+    if (walk.walked > 0)
+        walk.lastWalked = points->back();
+    return walk.time;
 }
 
 osg::AnimationPath *GeoviewMapWidget::createCirclePath(const geo::GeoPoint &center,

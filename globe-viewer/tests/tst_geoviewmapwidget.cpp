@@ -83,6 +83,7 @@ private slots:
     void routeLength();
     void headingKeyPlacement_data();
     void headingKeyPlacement();
+    void growingRouteKeepsItsTravelTime();
     void airLinePathFacesAlongEachSegment();
     void circlePathClosesTheLoop_data();
     void circlePathClosesTheLoop();
@@ -380,6 +381,47 @@ void GeoviewMapWidgetTest::headingKeyPlacement()
     QVERIFY((key.getPosition() - enuFrame(secondLast.x(), secondLast.y(), secondLast.z()).getTrans())
                 .length() < kKeyPrecision);
     QVERIFY(sameRotation(key.getRotation(), headingRotation(secondLast.x(), secondLast.y(), usedHeading)));
+}
+
+void GeoviewMapWidgetTest::growingRouteKeepsItsTravelTime()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    osg::Vec4Array *route = GeoviewMapState::routePoints();
+    for (int i = 0; i < 300; ++i)
+        w->autoGoToPosition(0, 0, 0, 0, 113.9 + 0.001 * std::cos(i * 0.1),
+                            22.5 + 0.001 * std::sin(i * 0.1), 100.0 + i, 0, 0, 0, 0, 0, i, 0, 0);
+
+    // A widget that meets the route for the first time walks it whole.
+    auto lastKeyTime = [&](GeoviewMapWidget *widget) {
+        return widget->m_modelPath->getTimeControlPointMap().rbegin()->first;
+    };
+    auto freshWalk = [&] {
+        GeoviewMapWidget fresh(nullptr);
+        fresh.setupModelTransform();
+        fresh.m_modelPath = new osg::AnimationPath;
+        fresh.addHeadingKey(route, 0.0);
+        return lastKeyTime(&fresh);
+    };
+    QCOMPARE(lastKeyTime(w), freshWalk());
+
+    // An edited route is walked again.
+    (*route)[10].z() += 500.0f;
+    route->dirty();
+    w->m_modelPath = new osg::AnimationPath;
+    w->addHeadingKey(route, 0.0);
+    QCOMPARE(lastKeyTime(w), freshWalk());
+
+    // So is one refilled with other points, even to the same length.
+    const size_t length = route->size();
+    route->clear();
+    for (size_t i = 0; i < length; ++i)
+        route->push_back(osg::Vec4f(114.0f, 22.0f, float(i * 2), 50.0f));
+    w->m_modelPath = new osg::AnimationPath;
+    w->addHeadingKey(route, 0.0);
+    QCOMPARE(lastKeyTime(w), freshWalk());
+    // 2 m up per point at 50 m/s; single-precision world positions blur
+    // each 2 m step by a fraction of a metre.
+    QVERIFY(std::fabs(lastKeyTime(w) - 2.0 * (length - 1) / 50.0) < 0.1);
 }
 
 void GeoviewMapWidgetTest::airLinePathFacesAlongEachSegment()
