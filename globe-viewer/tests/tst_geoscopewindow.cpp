@@ -1,6 +1,5 @@
 #include <QtTest>
 #include <QApplication>
-#include <QJsonArray>
 #include <QJsonDocument>
 
 #include "Geoscope.h"
@@ -8,26 +7,10 @@
 #include "GeoviewMapWidget.h"
 #include "NQXClient.h"
 #include "PacketRegistry.h"
+#include "PositionRecord.h"
 
-namespace {
-
-QVariantList doubles(const QList<QVariant> &arguments, int from = 0)
-{
-    QVariantList values;
-    for (int i = from; i < arguments.size(); ++i)
-        values << arguments[i].toDouble();
-    return values;
-}
-
-QVariantList record(const QMap<int, double> &set)
-{
-    QVariantList values;
-    for (int i = 0; i < 15; ++i)
-        values << set.value(i, 0.0);
-    return values;
-}
-
-} // namespace
+using PositionRecord::doubles;
+using PositionRecord::record;
 
 class GeoscopeTest : public QObject
 {
@@ -107,6 +90,7 @@ int main(int argc, char **argv)
     char *viewerArgv[] = {argv[0], flag.data(), tokenText.data(), nullptr};
     int viewerArgc = 3;
     QApplication app(viewerArgc, viewerArgv);
+    registerPacketCreators();
     GeoscopeTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -88,7 +88,6 @@ private slots:
     void circlePathClosesTheLoop_data();
     void circlePathClosesTheLoop();
     void airLineKeysFollowTheDrone();
-    void offsetComesFromTheSettingsFile();
 
 private:
     // A widget with the map and the model set up as the scene set-up would.
@@ -484,13 +483,6 @@ void GeoviewMapWidgetTest::circlePathClosesTheLoop()
         QVERIFY(std::fabs(offset * up) < 1e-3);
         QVERIFY(((key.second.getRotation() * osg::Vec3d(0, 0, 1)) - up).length() < 1e-6);
     }
-
-    osg::ref_ptr<osg::Node> model = new osg::Group;
-    osg::ref_ptr<osg::MatrixTransform> follow = w->createFollowTransform(model.get(), centre, srs, 300.0f, 40.0);
-    QCOMPARE(follow->getChild(0), model.get());
-    auto *callback = dynamic_cast<osg::AnimationPathCallback *>(follow->getUpdateCallback());
-    QVERIFY(callback != nullptr);
-    QCOMPARE(callback->getAnimationPath()->getTimeControlPointMap().size(), size_t(41));
 }
 
 void GeoviewMapWidgetTest::airLineKeysFollowTheDrone()
@@ -513,19 +505,6 @@ void GeoviewMapWidgetTest::airLineKeysFollowTheDrone()
     osg::Matrixd expected = enuFrame(113.9, 22.5, 100.0);
     expected.preMultRotate(osg::Quat(0.5, osg::Vec3d(0, 0, 1)));
     QVERIFY(sameRotation(keys.rbegin()->second.getRotation(), expected.getRotate()));
-}
-
-void GeoviewMapWidgetTest::offsetComesFromTheSettingsFile()
-{
-    {
-        QSettings settings("OsgEarth", QSettings::IniFormat);
-        settings.setValue("offsetData", 15);
-    }
-    GeoviewMapWidget widget(nullptr);
-    QCOMPARE(widget.m_yawOffset, 15);
-    widget.offsetPosition(-20);
-    QCOMPARE(widget.m_yawOffset, -20);
-    QCOMPARE(m_widget->m_yawOffset, 0);
 }
 
 QTEST_MAIN(GeoviewMapWidgetTest)

@@ -1,10 +1,13 @@
 #include <QtTest>
-#include <QJsonArray>
 #include <QJsonDocument>
 
 #include "NQXClient.h"
 #include "PacketRegistry.h"
+#include "PositionRecord.h"
 #include "StandInHost.h"
+
+using PositionRecord::doubles;
+using PositionRecord::record;
 
 namespace {
 
@@ -13,22 +16,6 @@ const QStringList positionKeys{
     "dVerticalAngle", "dEOOpticalZoom", "dTargetLongitude", "dTargetLatitude", "dLongitude",
     "dLatitude",      "dAltitude",      "dYaw",             "dYawAbs",         "dPitch",
     "dFov",           "dUAVGPSDirection", "dUAVYaw",        "dUAVPitch",       "dUAVRoll"};
-
-QVariantList doubles(const QList<QVariant> &arguments, int from = 0)
-{
-    QVariantList values;
-    for (int i = from; i < arguments.size(); ++i)
-        values << arguments[i].toDouble();
-    return values;
-}
-
-QVariantList record(const QMap<int, double> &set)
-{
-    QVariantList values;
-    for (int i = 0; i < 15; ++i)
-        values << set.value(i, 0.0);
-    return values;
-}
 
 const WId kWindowHandle = 0x5a0001;
 
