@@ -26,7 +26,7 @@ SkyNode::SkyNode(MapNode *mapNode)
     : m_mapNode(mapNode), m_dateTime(2000, 1, 1, 12.0), m_sun(new osg::Light)
 {
     setName("sky");
-    m_sun->setAmbient(osg::Vec4(0.4f, 0.4f, 0.4f, 1.0f));
+    m_sun->setAmbient(osg::Vec4(0.25f, 0.25f, 0.25f, 1.0f));
     m_sun->setDiffuse(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
     m_sun->setSpecular(osg::Vec4(0.0f, 0.0f, 0.0f, 1.0f));
     updateSun();
@@ -71,6 +71,22 @@ void SkyNode::updateSun()
     m_sun->setPosition(osg::Vec4(m_sunDirection, 0.0));
 }
 
+void SkyNode::lightGlobeBySunAlone(int sunLightNumber)
+{
+    // The view keeps its own light switches in its camera's state and
+    // rewrites them when its lighting changes, leaving the default headlight
+    // on; it would light the night side as well. The globe decides for
+    // itself.
+    osg::ref_ptr<MapNode> mapNode;
+    if (!m_mapNode.lock(mapNode))
+        return;
+    osg::StateSet *state = mapNode->getGlobe()->getOrCreateStateSet();
+    for (int light = 0; light < 8; ++light) {
+        state->setMode(GL_LIGHT0 + light,
+                       light == sunLightNumber ? osg::StateAttribute::ON : osg::StateAttribute::OFF);
+    }
+}
+
 void SkyNode::attach(osg::View *view, int sunLightNumber)
 {
     if (!view)
@@ -79,13 +95,8 @@ void SkyNode::attach(osg::View *view, int sunLightNumber)
     // A sky light is placed in world coordinates, not the camera's.
     view->setLightingMode(osg::View::SKY_LIGHT);
     view->setLight(m_sun.get());
-    osg::Camera *camera = view->getCamera();
-    camera->setClearColor(osg::Vec4(0.0f, 0.0f, 0.02f, 1.0f));
-    osg::StateSet *state = camera->getOrCreateStateSet();
-    state->setMode(GL_LIGHT0 + sunLightNumber, osg::StateAttribute::ON);
-    // The view's default headlight would light the night side as well.
-    if (sunLightNumber != 0)
-        state->setMode(GL_LIGHT0, osg::StateAttribute::OFF);
+    view->getCamera()->setClearColor(osg::Vec4(0.0f, 0.0f, 0.02f, 1.0f));
+    lightGlobeBySunAlone(sunLightNumber);
 }
 
 } // namespace geo

@@ -38,6 +38,7 @@ public:
 private:
     explicit SkyNode(MapNode *mapNode);
     void updateSun();
+    void lightGlobeBySunAlone(int sunLightNumber);
 
     osg::observer_ptr<MapNode> m_mapNode;
     DateTime m_dateTime;

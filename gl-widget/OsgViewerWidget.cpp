@@ -100,6 +100,10 @@ void OsgViewerWidget::initializeGL()
     m_viewer->setKeyEventSetsDone(0);
     m_viewer->setQuitEventSetsDone(false);
     m_viewer->realize();
+    // Positions are converted to the scene graph's own convention here, so
+    // the events say so; the queue would otherwise assume Qt's.
+    eventQueue()->getCurrentEventState()->setMouseYOrientation(osgGA::GUIEventAdapter::Y_INCREASING_UPWARDS);
+    describeWindowToView(int(width() * ratio), int(height() * ratio));
     emit initialized();
 }
 
@@ -111,6 +115,7 @@ void OsgViewerWidget::resizeGL(int width, int height)
     const int w = int(width * ratio), h = int(height * ratio);
     m_window->resized(0, 0, w, h);
     eventQueue()->windowResize(0, 0, w, h);
+    describeWindowToView(w, h);
     forgetCachedGLState();
     update();
 }
@@ -125,6 +130,17 @@ void OsgViewerWidget::paintGL()
     m_viewer->frame();
     if (m_viewer->getRunFrameScheme() == osgViewer::ViewerBase::CONTINUOUS || m_viewer->checkNeedToDoFrame())
         update();
+}
+
+void OsgViewerWidget::describeWindowToView(int width, int height)
+{
+    // The view's intersection calls that take bare window coordinates
+    // (computeIntersections(x, y, ...)) read the window and its extent from
+    // the view's own event state, which nothing else fills in.
+    osgGA::GUIEventAdapter *state = m_viewer->getEventQueue()->getCurrentEventState();
+    state->setGraphicsContext(m_window.get());
+    state->setInputRange(0.0f, 0.0f, float(width), float(height));
+    state->setMouseYOrientation(osgGA::GUIEventAdapter::Y_INCREASING_UPWARDS);
 }
 
 void OsgViewerWidget::forgetCachedGLState()

@@ -48,6 +48,7 @@ private:
     osgGA::EventQueue *eventQueue() const;
     void setModifiers(Qt::KeyboardModifiers modifiers);
     QPointF toSceneWindow(const QPointF &qtPosition) const;
+    void describeWindowToView(int width, int height);
     void forgetCachedGLState();
 
     osg::ref_ptr<osgViewer::Viewer> m_viewer;
