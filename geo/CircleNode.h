@@ -1,5 +1,7 @@
 #pragma once
 
+#include <osg/Geometry>
+
 #include "geo/Angle.h"
 #include "geo/AnnotationNode.h"
 #include "geo/Distance.h"
@@ -34,6 +36,11 @@ public:
 
 private:
     void rebuild();
+    GeoPoint pointAt(const Angle &bearing, double metres) const;
+    osg::Vec3d groundPoint(double bearingDegrees, double metres) const;
+    int arcSteps() const;
+    void addPie(osg::Geometry &fill, const osg::Vec3d &centre) const;
+    void addSegment(osg::Geometry &fill, const osg::Vec3d &centre) const;
 
     GeoPoint m_center;
     Distance m_radius;

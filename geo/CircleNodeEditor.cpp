@@ -5,7 +5,8 @@
 #include <osg/Point>
 #include <osgGA/GUIEventHandler>
 
-#include "geo/GeoMath.h"
+#include <cmath>
+
 #include "geo/Terrain.h"
 
 namespace geo {
@@ -27,6 +28,8 @@ osg::ref_ptr<osg::Geode> handleDot(const osg::Vec4f &colour)
     dot->addPrimitiveSet(new osg::DrawArrays(GL_POINTS, 0, 1));
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     geode->addDrawable(dot);
+    // A single point has no extent; small-feature culling would drop it.
+    geode->setCullingActive(false);
     return geode;
 }
 
@@ -58,7 +61,11 @@ public:
             drag(*view, ea);
             return true;
         case osgGA::GUIEventAdapter::RELEASE: {
+            // The handle ends where the button comes up, even when no
+            // motion was reported on the way.
             const bool owned = m_grabbed != HANDLE_COUNT;
+            if (owned)
+                drag(*view, ea);
             m_grabbed = HANDLE_COUNT;
             return owned;
         }
@@ -155,24 +162,29 @@ void CircleNodeEditor::moveHandle(Handle handle, const GeoPoint &to)
     Distance radius = circle->getRadius();
     Angle start = circle->getArcStart();
     Angle end = circle->getArcEnd();
+    // Radius and bearings are read in the ground plane at the centre, the
+    // plane in which the sector lays out its arc.
     const GeoPoint ground = to.transform(centre.getSRS());
-    const double lat1 = osg::DegreesToRadians(centre.y());
-    const double lon1 = osg::DegreesToRadians(centre.x());
-    const double lat2 = osg::DegreesToRadians(ground.y());
-    const double lon2 = osg::DegreesToRadians(ground.x());
+    osg::Matrixd localToWorld;
+    osg::Vec3d world;
+    if (!GeoPoint(centre.getSRS(), centre.x(), centre.y(), 0.0).createLocalToWorld(localToWorld)
+        || !GeoPoint(ground.getSRS(), ground.x(), ground.y(), 0.0).toWorld(world))
+        return;
+    const osg::Vec3d local = world * osg::Matrixd::inverse(localToWorld);
+    const Angle bearing(osg::RadiansToDegrees(std::atan2(local.x(), local.y())));
     switch (handle) {
     case HANDLE_CENTER:
         centre.x() = ground.x();
         centre.y() = ground.y();
         break;
     case HANDLE_RADIUS:
-        radius = Distance(GeoMath::distance(lat1, lon1, lat2, lon2));
+        radius = Distance(std::hypot(local.x(), local.y()));
         break;
     case HANDLE_START:
-        start = Angle(osg::RadiansToDegrees(GeoMath::bearing(lat1, lon1, lat2, lon2)));
+        start = bearing;
         break;
     case HANDLE_END:
-        end = Angle(osg::RadiansToDegrees(GeoMath::bearing(lat1, lon1, lat2, lon2)));
+        end = bearing;
         break;
     default:
         return;

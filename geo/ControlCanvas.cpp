@@ -56,9 +56,11 @@ public:
 private:
     osg::Vec2f canvasPoint(const osgGA::GUIEventAdapter &ea) const
     {
+        // Upward positions count from the bottom edge of the view, which is
+        // the canvas' height away from its top.
         const float x = ea.getX() - ea.getXmin();
         const float y = ea.getMouseYOrientation() == osgGA::GUIEventAdapter::Y_INCREASING_UPWARDS
-            ? ea.getYmax() - ea.getY()
+            ? m_canvas->size().y() - (ea.getY() - ea.getYmin())
             : ea.getY() - ea.getYmin();
         return osg::Vec2f(x, y);
     }

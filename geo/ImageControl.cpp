@@ -63,8 +63,9 @@ void ImageControl::buildContent(osg::Geode &geode, const osg::Vec2f &size)
     const osg::Vec3 centre(padding(SIDE_LEFT) + (size.x() - padding(SIDE_LEFT) - padding(SIDE_RIGHT)) / 2.0f,
                            padding(SIDE_BOTTOM) + (size.y() - padding(SIDE_TOP) - padding(SIDE_BOTTOM)) / 2.0f,
                            0.0f);
-    // Positive angles turn counter-clockwise on the screen.
-    const osg::Quat turn(m_rotation.as(Units::RADIANS), osg::Z_AXIS);
+    // The canvas counts y downwards, so a positive angle turns from x
+    // towards y: clockwise on the screen. The drawing counts y upwards.
+    const osg::Quat turn(-m_rotation.as(Units::RADIANS), osg::Z_AXIS);
 
     osg::ref_ptr<osg::Vec3Array> corners = new osg::Vec3Array;
     for (const osg::Vec3 &corner : {osg::Vec3(-half.x(), -half.y(), 0), osg::Vec3(half.x(), -half.y(), 0),

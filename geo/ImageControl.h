@@ -8,7 +8,8 @@
 
 namespace geo {
 
-// An image at its own pixel size, turned about its centre by a rotation.
+// An image at its own pixel size, turned about its centre by a rotation
+// (positive angles clockwise, as the canvas' downward y axis has it).
 // A rotated image needs a larger box; with a fixed size for rotation the box
 // stays the image's own size instead, so a turning dial does not shift the
 // controls laid out around it.

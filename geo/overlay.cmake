@@ -32,3 +32,28 @@ target_sources(geo PRIVATE
 )
 
 add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/data-gen)
+
+station_add_test(NAME geo_controls
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_controls.cpp
+    LIBRARIES geo
+    DISPLAY xvfb)
+
+station_add_test(NAME geo_annotations
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_annotations.cpp
+    LIBRARIES geo Qt5::Gui)
+
+station_add_test(NAME geo_measuring
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_measuring.cpp
+    LIBRARIES geo)
+
+station_add_test(NAME geo_datafiles
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_datafiles.cpp
+    LIBRARIES geo Qt5::Gui
+    DISPLAY offscreen
+    DEPENDS geo-data)
+
+station_add_test(NAME geo_overlayscene
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tst_overlayscene.cpp
+    LIBRARIES geo gl-widget Qt5::Widgets
+    DISPLAY xvfb
+    DEPENDS geo-data)
