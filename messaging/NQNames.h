@@ -14,5 +14,7 @@ inline QString centerProgram() { return QStringLiteral("NQCenter"); }
 // the wait covers a center that is slow to accept.
 constexpr unsigned long centerStartPauseMs = 3000;
 constexpr int centerConnectWaitMs = 30000;
+// How often a node asks again for a center that is not listening yet.
+constexpr int centerRetryPauseMs = 50;
 
 } // namespace nqnames

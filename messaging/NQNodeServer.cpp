@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLockFile>
+#include <QDeadlineTimer>
 #include <QThread>
 
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
@@ -170,11 +171,31 @@ void NQNodeServer::connectCenter()
     if (!platform::startDetached(program, {}))
         qWarning() << "NQNodeServer::connectCenter start NQCenter.exe failed:" << program;
     QThread::msleep(nqnames::centerStartPauseMs);
-    centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
-    centerConnected = centerSocket->waitForConnected(nqnames::centerConnectWaitMs);
+    centerConnected = reachCenter();
     if (!centerConnected)
         qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
     lockFile->unlock();
+}
+
+// A center that is still starting (a loaded machine can take longer than the
+// pause before connecting) has no server to connect to yet, and a local
+// connect to a missing server fails at once. Asking again until the
+// connection wait is over keeps the node from giving up on a center that
+// is merely slow.
+bool NQNodeServer::reachCenter()
+{
+    QDeadlineTimer deadline(nqnames::centerConnectWaitMs);
+    for (;;) {
+        centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
+        if (centerSocket->waitForConnected(int(deadline.remainingTime())))
+            return true;
+        const auto error = centerSocket->error();
+        const bool notYetListening = error == QLocalSocket::ServerNotFoundError
+                                     || error == QLocalSocket::ConnectionRefusedError;
+        if (!notYetListening || deadline.remainingTime() < nqnames::centerRetryPauseMs)
+            return false;
+        QThread::msleep(nqnames::centerRetryPauseMs);
+    }
 }
 
 void NQNodeServer::connectNode(const QString &name)

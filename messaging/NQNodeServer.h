@@ -43,6 +43,7 @@ public slots:
 
 private:
     void connectCenter();
+    bool reachCenter();
     void connectNode(const QString &name);
     void closeSocket(QLocalSocket *socket);
     void forgetPeer(QLocalSocket *socket);

@@ -31,6 +31,7 @@ private slots:
     void oversizedFrameClosesOnlyThatSocket();
     void staleNameDoesNotBlockStart();
     void unreachableCenterIsReported();
+    void slowCenterIsStillReached();
 
 private:
     bool startNode(NodeProcess &node);
@@ -140,6 +141,29 @@ void tst_NQNodeSockets::unreachableCenterIsReported()
     QVERIFY(startNode(*node));
     QVERIFY(node->errors().contains(QStringLiteral("start NQCenter.exe failed")));
     QVERIFY(node->errors().contains(QStringLiteral("NQCenter not reached")));
+}
+
+// A center that takes longer to come up than the pause before connecting,
+// as on a loaded machine: the node keeps asking within its connection wait.
+void tst_NQNodeSockets::slowCenterIsStillReached()
+{
+    QTemporaryDir folder;
+    QFile script(folder.filePath(QStringLiteral("NQCenter")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n/bin/sleep 5\nexec '" STATION_BIN_DIR "/NQCenter'\n");
+    script.close();
+    QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), folder.path());
+    node = std::make_unique<NodeProcess>(QStringLiteral(STATION_TESTS_DIR "/nq_test_node"), QStringList{},
+                                         environment);
+    QVERIFY(startNode(*node));
+    QVERIFY(!node->errors().contains(QStringLiteral("NQCenter not reached")));
+
+    NodeProcess peer;
+    QVERIFY(startNode(peer));
+    QVERIFY(node->waitForLine(QStringLiteral("online %1 self").arg(peer.name()), 30000));
 }
 
 QTEST_GUILESS_MAIN(tst_NQNodeSockets)
