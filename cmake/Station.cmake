@@ -47,6 +47,9 @@ function(station_add_test)
     add_test(NAME ${T_NAME}.sandbox
         COMMAND sh -c "rm -rf '${sandbox}' && mkdir -p '${sandbox}/tmp' '${sandbox}/home' '${sandbox}/data' '${sandbox}/config' '${sandbox}/cache' '${sandbox}/run' && chmod 700 '${sandbox}/run'")
     set_tests_properties(${T_NAME}.sandbox PROPERTIES FIXTURES_SETUP ${T_NAME}.fx)
+    add_test(NAME ${T_NAME}.leftovers
+        COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/end-sandbox-processes.sh ${sandbox})
+    set_tests_properties(${T_NAME}.leftovers PROPERTIES FIXTURES_CLEANUP ${T_NAME}.fx)
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED ${T_NAME}.fx)
     if(T_DISPLAY STREQUAL "offscreen")
         set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
