@@ -3,7 +3,7 @@
 target_sources(geo PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/FontFileLookup.h ${CMAKE_CURRENT_LIST_DIR}/FontFileLookup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Control.h ${CMAKE_CURRENT_LIST_DIR}/Control.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ControlEventHandler.h
+    ${CMAKE_CURRENT_LIST_DIR}/ControlEventHandler.h ${CMAKE_CURRENT_LIST_DIR}/ControlEventHandler.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ControlContainer.h ${CMAKE_CURRENT_LIST_DIR}/ControlContainer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HBox.h ${CMAKE_CURRENT_LIST_DIR}/HBox.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Grid.h ${CMAKE_CURRENT_LIST_DIR}/Grid.cpp
