@@ -1,7 +1,6 @@
 #include "Geoscope.h"
 
-#include <QApplication>
-#include <QDebug>
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QVBoxLayout>
 

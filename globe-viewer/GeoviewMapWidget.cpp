@@ -8,6 +8,8 @@
 #include <osgDB/ReadFile>
 #include <osgDB/Registry>
 
+#include <cmath>
+
 #include "GeoviewMapInputWidget.h"
 #include "GeoviewMapOffsetInputWidget.h"
 #include "GeoviewMapState.h"
@@ -165,6 +167,12 @@ void GeoviewMapWidget::autoGoToPosition(double dVerticalAngle, double dEOOptical
         return;
     if (dLongitude == 0.0)
         return;
+    // Route points are never removed: one that is not a number would spoil
+    // every later key of the path.
+    if (!std::isfinite(dLongitude) || !std::isfinite(dLatitude) || !std::isfinite(dAltitude)) {
+        qWarning() << "drone position is not a number:" << dLongitude << dLatitude << dAltitude;
+        return;
+    }
 
     osg::Vec4Array *points = GeoviewMapState::routePoints();
     points->push_back(osg::Vec4f(float(dLongitude), float(dLatitude), float(dAltitude),

@@ -75,7 +75,7 @@ private slots:
     void placemarksAreNumbered();
     void manualRequestFliesAndReports();
     void droneUpdatesExtendThePath();
-    void updatesWithoutLongitudeOnlyMoveTheDrone();
+    void updatesWithoutAUsableLongitudeOnlyMoveTheDrone();
     void forcedLocationFliesOnceToTheDrone();
     void failedLoadKeepsTheMap();
     void withoutAMapNothingHappens();
@@ -224,7 +224,7 @@ void GeoviewMapWidgetTest::droneUpdatesExtendThePath()
     QCOMPARE(GeoviewMapState::droneAltitude, 200.0);
 }
 
-void GeoviewMapWidgetTest::updatesWithoutLongitudeOnlyMoveTheDrone()
+void GeoviewMapWidgetTest::updatesWithoutAUsableLongitudeOnlyMoveTheDrone()
 {
     GeoviewMapWidget *w = sceneWidget();
     w->autoGoToPosition(0, 0, 0, 0, 0.0, 22.5, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
@@ -232,6 +232,11 @@ void GeoviewMapWidgetTest::updatesWithoutLongitudeOnlyMoveTheDrone()
     QCOMPARE(GeoviewMapState::droneAltitude, 150.0);
     QCOMPARE(GeoviewMapState::routePoints()->size(), 0u);
     QCOMPARE(w->m_modelPath->getTimeControlPointMap().size(), size_t(1));
+
+    // A value that is no number would poison every later key.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("drone position is not a number"));
+    w->autoGoToPosition(0, 0, 0, 0, 113.9, qQNaN(), 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
+    QCOMPARE(GeoviewMapState::routePoints()->size(), 0u);
 }
 
 void GeoviewMapWidgetTest::forcedLocationFliesOnceToTheDrone()
