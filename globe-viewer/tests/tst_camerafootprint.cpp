@@ -4,7 +4,11 @@
 
 #include "GeoviewMapState.h"
 #include "GeoviewMapWidget.h"
+#include "OsgViewerWidget.h"
+#include "ScaleBarHandler.h"
 #include "geo/AltitudeSymbol.h"
+#include "geo/GeoMath.h"
+#include "geo/HBox.h"
 #include "geo/IconSymbol.h"
 #include "geo/PolygonSymbol.h"
 
@@ -23,6 +27,54 @@ struct Record
     double yawAbs = 0.0;
     double fov = 60.0;
 };
+
+constexpr int kViewWidth = 800;
+constexpr int kViewHeight = 600;
+
+bool cyanish(QRgb p) { return qGreen(p) > qRed(p) + 50 && qBlue(p) > qRed(p) + 50; }
+bool pinRed(QRgb p) { return qRed(p) > 170 && qGreen(p) < 80 && qBlue(p) < 80; }
+// The rose's dark slate disc, darker and bluer than the globe around it.
+bool roseSlate(QRgb p)
+{
+    return qRed(p) < 60 && qGreen(p) < 70 && qBlue(p) < 70 && std::abs(qGreen(p) - qBlue(p)) < 12;
+}
+bool nearBlack(QRgb p) { return qRed(p) < 50 && qGreen(p) < 50 && qBlue(p) < 50; }
+bool light(QRgb p) { return qRed(p) > 150 && qGreen(p) > 150 && qBlue(p) > 150; }
+
+int count(const QImage &image, const QRect &area, bool (*matches)(QRgb))
+{
+    int found = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            found += matches(image.pixel(x, y)) ? 1 : 0;
+    return found;
+}
+
+QRect canvasRect(const geo::Control &control)
+{
+    const geo::ControlRect &r = control.rect();
+    return QRect(int(r.x), int(r.y), int(r.width), int(r.height));
+}
+
+// Where a control draws its content: its box less its padding.
+QRect contentOf(const geo::Control &control)
+{
+    using S = geo::Control;
+    return canvasRect(control).adjusted(int(control.padding(S::SIDE_LEFT)), int(control.padding(S::SIDE_TOP)),
+                                        -int(control.padding(S::SIDE_RIGHT)),
+                                        -int(control.padding(S::SIDE_BOTTOM)));
+}
+
+// The point `metres` away from (lon, lat) along `bearing` degrees.
+geo::GeoPoint awayFrom(double lon, double lat, double bearing, double metres)
+{
+    double outLat = 0.0, outLon = 0.0;
+    geo::GeoMath::destination(osg::DegreesToRadians(lat), osg::DegreesToRadians(lon),
+                              osg::DegreesToRadians(bearing), metres, outLat, outLon);
+    return geo::GeoPoint(geo::SpatialReference::wgs84Geographic(), osg::RadiansToDegrees(outLon),
+                         osg::RadiansToDegrees(outLat));
+}
 
 template<class T>
 int childrenOfType(const osg::Group *group)
@@ -53,11 +105,15 @@ private slots:
     void eachMessageReplacesSectorAndEditor();
     void onlyUpdatesWithATargetDrawIt();
     void withoutTheSceneNothingIsDrawn();
+    void globeShowsFootprintCompassAndScaleBar();
 
 private:
     // The footprint's parts as the scene set-up leaves them.
     void setUpScene();
     void draw(const Record &r);
+    // Shows the widget and puts the overlays on its view; returns the view.
+    osgViewer::Viewer *showWithOverlays();
+    QPoint pixelOf(const geo::GeoPoint &point) const;
     const geo::CircleNode *sector() const { return m_widget->m_footprintSector.get(); }
 
     GeoviewMapWidget *m_widget = nullptr;
@@ -287,6 +343,113 @@ void CameraFootprintTest::withoutTheSceneNothingIsDrawn()
     m_widget->syncLoadEarthFile(earthFile);
     draw(Record());
     QVERIFY(!m_widget->m_footprintSector.valid());
+}
+
+osgViewer::Viewer *CameraFootprintTest::showWithOverlays()
+{
+    GeoviewMapWidget *w = m_widget;
+    // Only the globe and the pieces under test: the rest of the scene stays
+    // out of the picture.
+    QObject::disconnect(w->m_glWidget, SIGNAL(initialized()), w, SLOT(onOsgInitialized()));
+    w->resize(kViewWidth, kViewHeight);
+    QSignalSpy initialized(w->m_glWidget, &OsgViewerWidget::initialized);
+    w->show();
+    if (initialized.isEmpty() && !initialized.wait(10000))
+        return nullptr;
+
+    osgViewer::Viewer *viewer = w->m_glWidget->getOsgViewer();
+    w->m_viewer = viewer;
+    viewer->setCameraManipulator(w->m_manipulator.get());
+    viewer->getCamera()->setProjectionMatrixAsPerspective(30.0, double(kViewWidth) / kViewHeight, 1.0, 1000.0);
+    viewer->getCamera()->setNearFarRatio(1e-5);
+    w->m_canvas = geo::ControlCanvas::getOrCreate(viewer);
+    w->m_root->addChild(w->m_canvas.get());
+    w->m_compass = new Compass(STATION_BIN_DIR "/data/compass.png", w->m_canvas.get());
+    w->m_compass->setView(viewer);
+
+    w->m_scaleBar = new ScaleBar(w->m_mapNode, viewer);
+    osg::ref_ptr<geo::HBox> box = new geo::HBox;
+    box->setHorizAlign(geo::Control::ALIGN_RIGHT);
+    box->setVertAlign(geo::Control::ALIGN_TOP);
+    box->setPadding(2);
+    box->setChildSpacing(2);
+    box->addControl(w->m_scaleBar->getLabel());
+    box->addControl(w->m_scaleBar->getBar());
+    // The box keeps to the height of its row: stretched down the whole
+    // view it would cover the compass and the globe's right edge.
+    box->setForeColor(osg::Vec4f(0, 0, 0, 0.8f));
+    box->setBackColor(osg::Vec4f(1, 1, 1, 0.5f));
+    w->m_canvas->addControl(box.get());
+    viewer->addEventHandler(new ScaleBarHandler(w->m_scaleBar.get()));
+    viewer->setSceneData(w->m_root.get());
+    return viewer;
+}
+
+QPoint CameraFootprintTest::pixelOf(const geo::GeoPoint &point) const
+{
+    osg::Vec3d world;
+    point.toWorld(world);
+    const osg::Camera *camera = m_widget->m_viewer->getCamera();
+    const osg::Vec3d window = world * camera->getViewMatrix() * camera->getProjectionMatrix()
+                              * camera->getViewport()->computeWindowMatrix();
+    // Window rows count from the bottom, image rows from the top.
+    return QPoint(int(window.x()), kViewHeight - 1 - int(window.y()));
+}
+
+void CameraFootprintTest::globeShowsFootprintCompassAndScaleBar()
+{
+    osgViewer::Viewer *viewer = showWithOverlays();
+    QVERIFY(viewer != nullptr);
+    // Straight down from 10 km, turned to a heading of 30 degrees.
+    m_widget->m_manipulator->setViewpoint(geo::Viewpoint("", 114.0, 22.5, 0.0, 30.0, -90.0, 1.0e4));
+
+    // A 2 km sector opened 60 degrees to the north, its target 1.5 km north.
+    const geo::GeoPoint target = awayFrom(114.0, 22.5, 0.0, 1500.0);
+    m_widget->autoGoToPosition(0, 29.5, target.x(), target.y(), 114.0, 22.5, 120, 0, 0, 0, 60, 0, 0, 0, 0);
+    // A key press measures the scale bar at the next frame, from where the
+    // camera stood at the frame before.
+    m_widget->m_glWidget->grabFramebuffer();
+    QTest::keyClick(m_widget->m_glWidget, Qt::Key_X);
+    m_widget->m_glWidget->grabFramebuffer();
+    const QImage image = m_widget->m_glWidget->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
+    QDir().mkpath(folder);
+    QVERIFY(image.save(folder + "/globe-footprint-overlays.png"));
+    QCOMPARE(image.size(), QSize(kViewWidth, kViewHeight));
+
+    // The sector: cyan inside its arc, not behind the drone or beside it.
+    auto around = [this](const geo::GeoPoint &point) { return QRect(pixelOf(point) - QPoint(3, 3), QSize(7, 7)); };
+    QCOMPARE(count(image, around(awayFrom(114.0, 22.5, 0.0, 1000.0)), cyanish), 49);
+    QCOMPARE(count(image, around(awayFrom(114.0, 22.5, 20.0, 1800.0)), cyanish), 49);
+    QCOMPARE(count(image, around(awayFrom(114.0, 22.5, 180.0, 1000.0)), cyanish), 0);
+    QCOMPARE(count(image, around(awayFrom(114.0, 22.5, 90.0, 1000.0)), cyanish), 0);
+    // The target's pin stands over its point.
+    const QPoint pin = pixelOf(target);
+    QVERIFY(count(image, QRect(pin - QPoint(30, 60), QSize(61, 61)), pinRed) > 50);
+
+    // The compass rose fills the top right corner; its pointer is red.
+    const QRect rose = canvasRect(*m_widget->m_canvas->controls().at(0));
+    QCOMPARE(rose, QRect(kViewWidth - 128, 0, 128, 128));
+    QVERIFY(count(image, rose.adjusted(0, 30, 0, 0), roseSlate) > 5000);
+    // The pointer hangs under the rose, left of its middle.
+    const QRect pointer = contentOf(*m_widget->m_canvas->controls().at(2));
+    QVERIFY(pointer.right() < kViewWidth - 64 && pointer.top() >= 126);
+    QVERIFY(count(image, pointer, pinRed) > 5);
+    QCOMPARE(m_widget->m_canvas->controls().at(1)->getName(), std::string("Compass Readout"));
+    QCOMPARE(dynamic_cast<geo::LabelControl &>(*m_widget->m_canvas->controls().at(1)).text(),
+             std::string("30.00"));
+
+    // The scale bar in the same corner: 150 pixels of an 800 pixel view are
+    // 2 * 10 km * tan(15 degrees) / 600 * 150 = 1340 m, shown as 1 km; the
+    // bar is 1000 m / 8.93 m = 112 pixels wide, a light box with black text
+    // and border.
+    QCOMPARE(m_widget->m_scaleBar->getLabel()->text(), std::string("1 km"));
+    const QRect bar = canvasRect(*m_widget->m_scaleBar->getBar());
+    QVERIFY2(std::abs(bar.width() - 112) <= 1, qPrintable(QString::number(bar.width())));
+    const QRect box = canvasRect(*m_widget->m_canvas->controls().at(3));
+    QVERIFY(std::abs(box.right() - (kViewWidth - 1)) <= 1 && box.top() == 0);
+    QVERIFY(count(image, bar, light) > bar.width() * bar.height() / 2);
+    QVERIFY(count(image, canvasRect(*m_widget->m_scaleBar->getLabel()), nearBlack) > 20);
 }
 
 QTEST_MAIN(CameraFootprintTest)
