@@ -127,7 +127,6 @@ private:
     friend class GeoscopeTest;
     friend class FlightPathBench;
     friend class CameraFootprintTest;
-    friend class OverlaySceneTest;
 
     // False, after one log line, while no map is installed.
     bool hasMapNode(const char *operation);

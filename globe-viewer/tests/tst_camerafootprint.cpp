@@ -169,8 +169,6 @@ void CameraFootprintTest::zoomSetsTheRadius_data()
     QTest::newRow("infinity") << HUGE_VAL << 2.0;
     QTest::newRow("29 keeps") << 29.0 << kept;
     QTest::newRow("28.5") << 28.5 << 1.57;
-    QTest::newRow("23.5") << 23.5 << 1.50;
-    QTest::newRow("20.5") << 20.5 << 1.30;
     QTest::newRow("19.5") << 19.5 << 1.20;
     QTest::newRow("19 keeps") << 19.0 << kept;
     QTest::newRow("18.5") << 18.5 << 1.00;
@@ -185,14 +183,10 @@ void CameraFootprintTest::zoomSetsTheRadius_data()
     QTest::newRow("11") << 11.0 << 0.83;
     QTest::newRow("10") << 10.0 << 0.80;
     QTest::newRow("9.5") << 9.5 << 0.80;
-    QTest::newRow("8.5") << 8.5 << 0.76;
-    QTest::newRow("5.5") << 5.5 << 0.65;
     QTest::newRow("0.5") << 0.5 << 0.30;
-    QTest::newRow("0.001") << 0.001 << 0.30;
     for (int zoom = 0; zoom <= 9; ++zoom)
         QTest::newRow(qPrintable(QStringLiteral("%1 keeps").arg(zoom))) << double(zoom) << kept;
     QTest::newRow("-0.5 keeps") << -0.5 << kept;
-    QTest::newRow("-infinity keeps") << -HUGE_VAL << kept;
     QTest::newRow("NaN keeps") << std::nan("") << kept;
 }
 
