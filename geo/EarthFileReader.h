@@ -22,6 +22,9 @@ namespace geo {
 // Anything else (not XML, another root, no image layer, an image that cannot
 // be found or read) is a read error with a warning naming the reason; the
 // read then gives no node.
+//
+// The reader registers itself with osgDB in every program that uses
+// MapNode (MapNode::findMapNode included); nothing needs to be called.
 class EarthFileReader : public osgDB::ReaderWriter
 {
 public:

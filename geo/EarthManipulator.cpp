@@ -45,9 +45,26 @@ osg::Vec3d unitDirection(const osg::Vec3d &lonLat)
     return osg::Vec3d(std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat));
 }
 
+// The point a share `s` of the way from unit vector a to unit vector b along
+// the great circle through both: a turned about their common axis. Points
+// exactly opposite have no common great circle; any one through both will
+// do, and one through the poles' axis is as good as another.
+osg::Vec3d alongGreatCircle(const osg::Vec3d &a, const osg::Vec3d &b, double s)
+{
+    osg::Vec3d axis = a ^ b;
+    if (axis.length() < 1e-9) {
+        axis = a ^ osg::Vec3d(0.0, 0.0, 1.0);
+        if (axis.length() < 1e-9)
+            axis = a ^ osg::Vec3d(1.0, 0.0, 0.0);
+    }
+    axis.normalize();
+    const double angle = std::acos(clampValue(a * b, -1.0, 1.0)) * s;
+    return a * std::cos(angle) + (axis ^ a) * std::sin(angle);
+}
+
 // Where a node is: the centre of its bound in world coordinates, through
 // the transforms above it on its first path to a root.
-bool worldCentre(osg::Node *node, osg::Vec3d &world)
+osg::Vec3d worldCentre(osg::Node *node)
 {
     osg::Vec3d centre = node->getBound().valid() ? osg::Vec3d(node->getBound().center()) : osg::Vec3d();
     const osg::NodePathList paths = node->getParentalNodePaths();
@@ -56,8 +73,7 @@ bool worldCentre(osg::Node *node, osg::Vec3d &world)
         above.pop_back(); // the node's own bound already includes its own transform
         centre = centre * osg::computeLocalToWorld(above);
     }
-    world = centre;
-    return true;
+    return centre;
 }
 
 } // namespace
@@ -175,13 +191,7 @@ EarthManipulator::Pose EarthManipulator::interpolate(const Pose &from, const Pos
     // Ease in and out, so the camera neither jerks away nor slams in.
     const double s = t * t * (3.0 - 2.0 * t);
     Pose pose;
-    const osg::Vec3d a = unitDirection(from.focal), b = unitDirection(to.focal);
-    const double angle = std::acos(clampValue(a * b, -1.0, 1.0));
-    osg::Vec3d direction = a;
-    if (angle > 1e-12) {
-        direction = a * (std::sin((1.0 - s) * angle) / std::sin(angle))
-                    + b * (std::sin(s * angle) / std::sin(angle));
-    }
+    const osg::Vec3d direction = alongGreatCircle(unitDirection(from.focal), unitDirection(to.focal), s);
     pose.focal.set(osg::RadiansToDegrees(std::atan2(direction.y(), direction.x())),
                    osg::RadiansToDegrees(std::asin(clampValue(direction.z(), -1.0, 1.0))),
                    from.focal.z() + (to.focal.z() - from.focal.z()) * s);
@@ -218,9 +228,8 @@ void EarthManipulator::followTether()
     osg::ref_ptr<osg::Node> node;
     if (!m_tether.lock(node))
         return;
-    osg::Vec3d world, focal;
-    if (!worldCentre(node.get(), world) || !geographic()->transformFromWorld(world, focal))
-        return;
+    osg::Vec3d focal;
+    geographic()->transformFromWorld(worldCentre(node.get()), focal);
     if (m_flight.active)
         m_flight.to.focal = focal;
     else

@@ -74,9 +74,10 @@ public:
     Settings *getSettings() const { return m_settings.get(); }
 
     // Moves to `viewpoint` over `durationSeconds` of frame time (at once for
-    // 0 or less). A viewpoint with a node tethers the camera to it; its
-    // focal point, if any, is then ignored. Values the viewpoint leaves at
-    // their defaults are taken as they are. An invalid viewpoint is ignored.
+    // 0 or less), heading, pitch and range included, each kept within the
+    // settings' bounds. A viewpoint with a node tethers the camera to it
+    // until clearViewpoint() or a pan; its focal point is then the node's.
+    // An invalid viewpoint is ignored.
     void setViewpoint(const Viewpoint &viewpoint, double durationSeconds = 0.0);
     // The current viewpoint: focal point in geographic WGS84, heading,
     // pitch, range, and the tethered node if any.

@@ -17,10 +17,11 @@ namespace {
 // Grid cells along each side of a tile.
 const int kCells = 16;
 // A tile splits while the eye is nearer than this many bounding radii.
-const double kSplitDistanceRatio = 3.0;
-// About 20 m tiles: far finer than the world image, only there for depth.
+const double kSplitDistanceRatio = 2.5;
+// Tiles of about 40 m: far finer than the world image shows, but it keeps
+// the drawn ground on the ellipsoid at the closest range the camera allows.
 const unsigned kMaxLevel = 18;
-// Frames a split tile may go undrawn before its children are dropped.
+// Frames a tile may go without splitting before its children are dropped.
 const unsigned kStaleFrames = 240;
 
 const osg::EllipsoidModel &ellipsoid()
@@ -75,13 +76,18 @@ struct MeshBuilder
     }
 };
 
-// Skirts are seen from either side through a seam, so they get both faces.
+// A seam is looked into from the neighbouring tile's side, so a skirt faces
+// away from its own tile. `edge` runs west to east or south to north; the
+// quads built along it face north or west, and `facingBack` turns them to
+// face south or east.
 void addSkirt(MeshBuilder &mesh, const std::vector<unsigned short> &edge,
-              const std::vector<unsigned short> &lowered)
+              const std::vector<unsigned short> &lowered, bool facingBack)
 {
     for (size_t i = 0; i + 1 < edge.size(); ++i) {
-        mesh.quad(edge[i], edge[i + 1], lowered[i + 1], lowered[i]);
-        mesh.quad(lowered[i], lowered[i + 1], edge[i + 1], edge[i]);
+        if (facingBack)
+            mesh.quad(lowered[i], lowered[i + 1], edge[i + 1], edge[i]);
+        else
+            mesh.quad(edge[i], edge[i + 1], lowered[i + 1], lowered[i]);
     }
 }
 
@@ -104,6 +110,7 @@ osg::Node *createMesh(double west, double south, double east, double north)
                       gridIndex(row + 1, column + 1), gridIndex(row + 1, column));
 
     const double depth = -skirtDepth(west, south, east, north);
+    // South, north, west and east edges.
     std::vector<unsigned short> edges[4], lowered[4];
     for (int i = 0; i <= kCells; ++i) {
         const int ends[4][2] = {{0, i}, {kCells, i}, {i, 0}, {i, kCells}};
@@ -113,8 +120,9 @@ osg::Node *createMesh(double west, double south, double east, double north)
             lowered[side].push_back(mesh.add(south + row * dLat, west + column * dLon, depth));
         }
     }
+    const bool facingBack[4] = {true, false, false, true};
     for (int side = 0; side < 4; ++side)
-        addSkirt(mesh, edges[side], lowered[side]);
+        addSkirt(mesh, edges[side], lowered[side], facingBack[side]);
 
     osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
     geometry->setUseDisplayList(false);
@@ -135,10 +143,13 @@ osg::Node *createMesh(double west, double south, double east, double north)
 
 } // namespace
 
-GlobeTile::GlobeTile(unsigned level, double west, double south, double east, double north)
-    : m_level(level), m_west(west), m_south(south), m_east(east), m_north(north)
+GlobeTile::GlobeTile(unsigned level, double west, double south, double east, double north,
+                     osg::StateSet *closeUpState)
+    : m_level(level), m_west(west), m_south(south), m_east(east), m_north(north), m_closeUpState(closeUpState)
 {
     m_mesh = createMesh(west, south, east, north);
+    if (level >= kFirstCloseUpLevel && closeUpState)
+        m_mesh->setStateSet(closeUpState);
     m_centerDirection = upAt((south + north) / 2.0, (west + east) / 2.0);
     m_angularRadius = 0.0;
     const double corners[4][2] = {{south, west}, {south, east}, {north, west}, {north, east}};
@@ -217,10 +228,10 @@ void GlobeTile::createChildren()
         return;
     const double midLon = (m_west + m_east) / 2.0, midLat = (m_south + m_north) / 2.0;
     const unsigned level = m_level + 1;
-    m_children[0] = new GlobeTile(level, m_west, m_south, midLon, midLat);
-    m_children[1] = new GlobeTile(level, midLon, m_south, m_east, midLat);
-    m_children[2] = new GlobeTile(level, m_west, midLat, midLon, m_north);
-    m_children[3] = new GlobeTile(level, midLon, midLat, m_east, m_north);
+    m_children[0] = new GlobeTile(level, m_west, m_south, midLon, midLat, m_closeUpState.get());
+    m_children[1] = new GlobeTile(level, midLon, m_south, m_east, midLat, m_closeUpState.get());
+    m_children[2] = new GlobeTile(level, m_west, midLat, midLon, m_north, m_closeUpState.get());
+    m_children[3] = new GlobeTile(level, midLon, midLat, m_east, m_north, m_closeUpState.get());
 }
 
 void GlobeTile::dropChildrenWhenStale(unsigned frameNumber)

@@ -183,34 +183,29 @@ QPointF OsgViewerWidget::toSceneWindow(const QPointF &qtPosition) const
     return QPointF(qtPosition.x() * ratio, (height() - qtPosition.y()) * ratio);
 }
 
-void OsgViewerWidget::mousePressEvent(QMouseEvent *event)
+void OsgViewerWidget::queueMouseButton(QMouseEvent *event, MouseButtonCall call)
 {
     if (!m_window.valid())
         return;
     setModifiers(event->modifiers());
     const QPointF p = toSceneWindow(event->localPos());
-    eventQueue()->mouseButtonPress(p.x(), p.y(), sceneButton(event->button()));
+    (eventQueue()->*call)(p.x(), p.y(), sceneButton(event->button()));
     update();
+}
+
+void OsgViewerWidget::mousePressEvent(QMouseEvent *event)
+{
+    queueMouseButton(event, &osgGA::EventQueue::mouseButtonPress);
 }
 
 void OsgViewerWidget::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (!m_window.valid())
-        return;
-    setModifiers(event->modifiers());
-    const QPointF p = toSceneWindow(event->localPos());
-    eventQueue()->mouseButtonRelease(p.x(), p.y(), sceneButton(event->button()));
-    update();
+    queueMouseButton(event, &osgGA::EventQueue::mouseButtonRelease);
 }
 
 void OsgViewerWidget::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (!m_window.valid())
-        return;
-    setModifiers(event->modifiers());
-    const QPointF p = toSceneWindow(event->localPos());
-    eventQueue()->mouseDoubleButtonPress(p.x(), p.y(), sceneButton(event->button()));
-    update();
+    queueMouseButton(event, &osgGA::EventQueue::mouseDoubleButtonPress);
 }
 
 void OsgViewerWidget::mouseMoveEvent(QMouseEvent *event)

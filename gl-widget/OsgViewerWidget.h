@@ -4,6 +4,7 @@
 
 #include <osg/observer_ptr>
 #include <osg/ref_ptr>
+#include <osgGA/EventQueue>
 #include <osgViewer/GraphicsWindow>
 #include <osgViewer/Viewer>
 
@@ -45,7 +46,10 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
+    using MouseButtonCall = osgGA::GUIEventAdapter *(osgGA::EventQueue::*)(float, float, unsigned int);
+
     osgGA::EventQueue *eventQueue() const;
+    void queueMouseButton(QMouseEvent *event, MouseButtonCall call);
     void setModifiers(Qt::KeyboardModifiers modifiers);
     QPointF toSceneWindow(const QPointF &qtPosition) const;
     void describeWindowToView(int width, int height);

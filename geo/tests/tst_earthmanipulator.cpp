@@ -105,22 +105,32 @@ void EarthManipulatorTest::flightEndsExactlyOnTime_data()
 {
     QTest::addColumn<double>("seconds");
     QTest::addColumn<bool>("arc");
+    QTest::addColumn<double>("fromLon");
+    QTest::addColumn<double>("fromLat");
+    QTest::addColumn<double>("toLon");
+    QTest::addColumn<double>("toLat");
 
-    QTest::newRow("5 s, the viewer's fly-to") << 5.0 << false;
-    QTest::newRow("5 s, arced") << 5.0 << true;
-    QTest::newRow("1 s, follow mode") << 1.0 << true;
-    QTest::newRow("a quarter second") << 0.25 << false;
+    QTest::newRow("5 s, the viewer's fly-to") << 5.0 << false << 116.531584 << 40.13731 << 113.91088 << 22.543854;
+    QTest::newRow("5 s, arced") << 5.0 << true << 116.531584 << 40.13731 << 113.91088 << 22.543854;
+    QTest::newRow("1 s, follow mode") << 1.0 << true << 116.531584 << 40.13731 << 113.91088 << 22.543854;
+    QTest::newRow("a quarter second") << 0.25 << false << 116.531584 << 40.13731 << 113.91088 << 22.543854;
+    QTest::newRow("to the opposite point") << 5.0 << true << 0.0 << 0.0 << 180.0 << 0.0;
+    QTest::newRow("to the antipodes") << 5.0 << false << 116.531584 << 40.13731 << -63.468416 << -40.13731;
 }
 
 void EarthManipulatorTest::flightEndsExactlyOnTime()
 {
     QFETCH(double, seconds);
     QFETCH(bool, arc);
+    QFETCH(double, fromLon);
+    QFETCH(double, fromLat);
+    QFETCH(double, toLon);
+    QFETCH(double, toLat);
 
     m_manipulator->getSettings()->setArcViewpointTransitions(arc);
-    m_manipulator->setViewpoint(Viewpoint("", 116.531584, 40.13731, 0.0, 0.0, -90.0, 4e7));
+    m_manipulator->setViewpoint(Viewpoint("", fromLon, fromLat, 0.0, 0.0, -90.0, 4e7));
     const Viewpoint start = m_manipulator->getViewpoint();
-    const Viewpoint target("", 113.91088, 22.543854, 0.0, 30.0, -60.0, 2000.0);
+    const Viewpoint target("", toLon, toLat, 0.0, 30.0, -60.0, 2000.0);
     m_manipulator->setViewpoint(target, seconds);
     QVERIFY(m_manipulator->isSettingViewpoint());
 
@@ -133,6 +143,10 @@ void EarthManipulatorTest::flightEndsExactlyOnTime()
     frame(t0 + seconds / 2.0);
     const Viewpoint middle = m_manipulator->getViewpoint();
     QVERIFY(apart(middle, start) > 1000.0 && apart(middle, target) > 1000.0);
+    // Half way is half the distance from either end.
+    const double whole = apart(start, target);
+    QVERIFY2(std::fabs(apart(middle, start) - whole / 2.0) < whole * 1e-6, qPrintable(QString::number(apart(middle, start))));
+    QVERIFY(m_manipulator->getInverseMatrix().valid());
 
     frame(t0 + seconds * 0.999);
     QVERIFY(m_manipulator->isSettingViewpoint());

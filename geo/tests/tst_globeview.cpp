@@ -220,7 +220,7 @@ void GlobeViewTest::picksFindTheGroundUnderAPixel()
     // Just beside the marker, so a pick that stopped at it would fail.
     const double lon = 113.91088, lat = 22.543854 + 0.01;
     look(Viewpoint("", lon, lat, 0.0, heading, pitch, range));
-    render();
+    render().save(outputFolder() + QStringLiteral("/globe-close-%1.png").arg(QTest::currentDataTag()).replace(' ', '-'));
 
     osg::Matrixd frame;
     wgs84()->createLocalToWorld(osg::Vec3d(lon, lat, 0.0), frame);
