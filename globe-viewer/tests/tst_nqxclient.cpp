@@ -57,6 +57,10 @@ void NQXClientTest::initTestCase()
     m_client = new NQXClient(kWindowHandle, token.value("ClientLinkName").toString(),
                              token.value("ServerLinkName").toString(), nullptr);
     m_client->upline();
+    // Everything below needs the link up; without it, fail here at once
+    // rather than wait out every exchange.
+    QVERIFY2(!m_host->waitForLine("online " + token.value("ClientLinkName").toString()).isNull(),
+             "the host never saw the client: the messaging center was not reached");
 }
 
 void NQXClientTest::cleanupTestCase()
