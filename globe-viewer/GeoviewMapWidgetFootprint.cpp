@@ -37,6 +37,17 @@ bool inBand(const ZoomBand &band, double zoom)
     return zoom > band.lower && (band.upper == kNoUpper || zoom < band.upper);
 }
 
+// A zoom that no band holds keeps the radius as it was.
+void applyZoomBand(double zoom, geo::Distance &radius)
+{
+    for (const ZoomBand &band : kZoomBands) {
+        if (inBand(band, zoom)) {
+            radius = geo::Distance(band.radiusKm, geo::Units::KILOMETERS);
+            return;
+        }
+    }
+}
+
 // Whole degrees toward zero, as an int conversion truncates; false where
 // that conversion would be undefined (not a number, or beyond int).
 bool truncatedDegrees(double degrees, int &whole)
@@ -45,6 +56,17 @@ bool truncatedDegrees(double degrees, int &whole)
         return false;
     whole = int(degrees);
     return true;
+}
+
+// The arc, in whole degrees, of a camera turned to yawOffset + yawAbs with
+// the field of view fov. The heading is the remainder of the truncated sum,
+// its sign that of the sum; the remainder is taken first so that no huge sum
+// is truncated.
+bool footprintArc(int yawOffset, double yawAbs, double fov, int &start, int &end)
+{
+    int heading = 0;
+    return truncatedDegrees(std::fmod(yawOffset + yawAbs + 360.0, 360.0), heading)
+           && truncatedDegrees(heading - fov / 2, start) && truncatedDegrees(heading + fov / 2, end);
 }
 
 } // namespace
@@ -66,23 +88,13 @@ bool GeoviewMapWidget::drawCameraFootprint(double dVerticalAngle, double dEOOpti
     if (!m_targetPlacemark.valid())
         return true;
 
-    // The heading is the remainder of the truncated sum, its sign that of the
-    // sum; the remainder is taken first so that no huge sum is truncated.
-    int heading = 0, arcStart = 0, arcEnd = 0;
-    if (!truncatedDegrees(std::fmod(m_yawOffset + dYawAbs + 360.0, 360.0), heading)
-        || !truncatedDegrees(heading - dFov / 2, arcStart)
-        || !truncatedDegrees(heading + dFov / 2, arcEnd)) {
+    int arcStart = 0, arcEnd = 0;
+    if (!footprintArc(m_yawOffset, dYawAbs, dFov, arcStart, arcEnd)) {
         qWarning() << "camera footprint: heading" << dYawAbs << "or field of view" << dFov
                    << "is not a usable angle, footprint left as it was";
         return true;
     }
-
-    for (const ZoomBand &band : kZoomBands) {
-        if (inBand(band, dEOOpticalZoom)) {
-            m_footprintRadius = geo::Distance(band.radiusKm, geo::Units::KILOMETERS);
-            break;
-        }
-    }
+    applyZoomBand(dEOOpticalZoom, m_footprintRadius);
 
     setUpdatesEnabled(false);
     if (m_footprintSector.valid()) {
