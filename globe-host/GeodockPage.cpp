@@ -20,7 +20,9 @@ GeodockPage::GeodockPage(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     stack = new QStackedWidget;
     layout->addWidget(stack);
-    server = new NQXServer(QUuid::createUuid().toString(), nullptr);
+    // A child, so that whatever drives the host from outside finds it and its
+    // gotoPosition slot with findChild<NQXServer *>().
+    server = new NQXServer(QUuid::createUuid().toString(), this);
     connectServer();
     server->upline();
     server->launchClient();

@@ -22,7 +22,6 @@ NQXServer::NQXServer(QString linkName, QObject *parent)
     , launchTimer(new QTimer(this))
     // A child of the server: deleting the server ends the viewer at once.
     , process(new XExeProcess(true, this))
-    , ownLinkName(linkName)
 {
     launchTimer->setSingleShot(true);
     connect(launchTimer, &QTimer::timeout, this, &NQXServer::onLaunchTimeout);
@@ -42,7 +41,7 @@ void NQXServer::launchClient()
         program,
         QStringLiteral("-Geoframe"),
         QString::fromLatin1(
-            LinkMessages::launchToken(QCoreApplication::applicationPid(), ownLinkName)),
+            LinkMessages::launchToken(QCoreApplication::applicationPid(), linkName)),
     };
     if (!process->start(args))
         qWarning() << "start client process failed:" << program;

@@ -50,5 +50,4 @@ private:
     QString clientLinkName;
     QTimer *launchTimer;
     XExeProcess *process;
-    QString ownLinkName;
 };
