@@ -2,7 +2,8 @@
 // under the client link name, hands over a window of one solid colour and
 // follows "show" as the real viewer does. Everything it gets and does goes
 // as one JSON line per event to the file the tests read (StandinJournal.h).
-// With GEODOCK_STANDIN_SILENT set it never hands over its window.
+// With GEODOCK_STANDIN_SILENT set it never hands over its window; with
+// GEODOCK_STANDIN_STAY set it outlives the host's link.
 // It answers a host "position" with a viewer "position" carrying the same
 // values as numbers, and ends on the test-only message "quit".
 
@@ -86,7 +87,7 @@ int main(int argc, char *argv[])
         record("sent", handle);
     });
     QObject::connect(&node, &NQXNode::nodeOffline, [&](const QString &link) {
-        if (link == serverLink)
+        if (link == serverLink && !qEnvironmentVariableIsSet("GEODOCK_STANDIN_STAY"))
             platform::exitProcessNow(-1);
     });
     QObject::connect(&node, &NQXNode::dataRecvied, [&](const QString &link, const QJsonObject &message) {
