@@ -232,6 +232,7 @@ void TestGeodockPage::cleanupTestCase()
     const qint64 viewer = currentViewer();
     delete page;
     QVERIFY(processEnded(viewer));
+    endCentersOfThisTest();
 }
 
 void TestGeodockPage::killingHostKillsViewer()

@@ -206,6 +206,7 @@ void TestNQXServer::cleanupTestCase()
     delete server;
     unregisterPacketCreators();
     QVERIFY(processEnded(viewer));
+    endCentersOfThisTest();
 }
 
 QTEST_MAIN(TestNQXServer)
