@@ -91,6 +91,7 @@ bool TestGeodockPage::viewerFills(const QString &name) const
 
 void TestGeodockPage::initTestCase()
 {
+    QFile::remove(StandinJournal::path());
     // Where an installation starts the host, so that it finds its animation.
     QVERIFY(QDir::setCurrent(QCoreApplication::applicationDirPath() + "/var/run/geodock"));
     page = new GeodockPage;

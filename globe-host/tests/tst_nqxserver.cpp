@@ -45,6 +45,7 @@ private:
 
 void TestNQXServer::initTestCase()
 {
+    QFile::remove(StandinJournal::path());
     registerPacketCreators();
     server = new NQXServer(linkName);
     connect(server, &NQXServer::winHandleReceived, this,
