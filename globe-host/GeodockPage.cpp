@@ -6,6 +6,7 @@
 #include <QStackedWidget>
 #include <QUuid>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "LinkMessages.h"
 #include "NQXServer.h"

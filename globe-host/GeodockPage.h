@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QWidget>
-#include <QWindow>
+#include <qwindowdefs.h>
 
 class QLabel;
 class QStackedWidget;

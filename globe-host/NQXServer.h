@@ -2,7 +2,7 @@
 
 #include <QJsonObject>
 #include <QString>
-#include <QWindow>
+#include <qwindowdefs.h>
 
 #include "NQXNode.h"
 

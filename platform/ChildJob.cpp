@@ -1,6 +1,5 @@
 #include "platform/ChildJob.h"
 
-#include <QDebug>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
