@@ -32,6 +32,9 @@ struct LoadTimeRegistration
 {
     LoadTimeRegistration()
     {
+        // The builder keeps calling into this library's creators, so it
+        // must not be unmapped while the process lives.
+        platform::keepLoaded(reinterpret_cast<const void *>(&legacyCore));
         registerCreator(NQOnlinePacket::typeName(), &NQOnlinePacket::create);
         registerCreator(NQ_GET_RPCPacket::typeName(), &NQ_GET_RPCPacket::create);
         registerCreator(NQ_SET_RPCPacket::typeName(), &NQ_SET_RPCPacket::create);

@@ -38,17 +38,13 @@ private:
 
 // Packets may come from another copy of the packet classes (a second library
 // registering the same creators), so they are read back from their bytes
-// rather than cast.
-std::unique_ptr<NQOnlinePacket> asOnlinePacket(INQData *data)
+// rather than cast. Null for a packet of another type.
+template <typename Packet>
+std::unique_ptr<Packet> readBack(INQData *data)
 {
-    INQData *packet = NQOnlinePacket::create(data->toByteArray());
-    return std::unique_ptr<NQOnlinePacket>(static_cast<NQOnlinePacket *>(packet));
-}
-
-std::unique_ptr<NQ_SET_RPCPacket> asSetCall(INQData *data)
-{
-    INQData *packet = NQ_SET_RPCPacket::create(data->toByteArray());
-    return std::unique_ptr<NQ_SET_RPCPacket>(static_cast<NQ_SET_RPCPacket *>(packet));
+    if (data == nullptr || data->type() != Packet::typeName())
+        return nullptr;
+    return std::unique_ptr<Packet>(static_cast<Packet *>(Packet::create(data->toByteArray())));
 }
 
 } // namespace
@@ -68,8 +64,9 @@ NQXNode::NQXNode(QString linkName, QObject *parent)
 
 NQXNode::~NQXNode()
 {
-    // Detach first: a notice already on its way then finishes its hop
-    // scheduling before this object goes, and none starts afterwards.
+    // Detach first: a notice already on its way then finishes scheduling its
+    // hop before this object goes, and none starts afterwards. The core calls
+    // nothing once stop() has returned, so the guard may go with this object.
     guard->detach();
     if (node != nullptr) {
         node->stop();
@@ -86,23 +83,25 @@ INQCore *NQXNode::core()
 
 void NQXNode::onNodeOnline(QString nodeName, INQData *data)
 {
-    auto packet = std::make_shared<PendingPacket>(data);
-    QTimer::singleShot(0, this, [this, nodeName, packet] {
-        handleNodeOnline(nodeName, packet->take());
-    });
+    hop(nodeName, data, &NQXNode::handleNodeOnline);
 }
 
 void NQXNode::onNodeData(QString nodeName, INQData *data)
 {
-    auto packet = std::make_shared<PendingPacket>(data);
-    QTimer::singleShot(0, this, [this, nodeName, packet] {
-        handleNodeData(nodeName, packet->take());
-    });
+    hop(nodeName, data, &NQXNode::handleNodeData);
 }
 
 void NQXNode::onNodeOffline(QString nodeName)
 {
     QTimer::singleShot(0, this, [this, nodeName] { handleNodeOffline(nodeName); });
+}
+
+void NQXNode::hop(QString nodeName, INQData *data, PacketHandler handler)
+{
+    auto packet = std::make_shared<PendingPacket>(data);
+    QTimer::singleShot(0, this, [this, handler, nodeName, packet] {
+        (this->*handler)(nodeName, packet->take());
+    });
 }
 
 void NQXNode::upline()
@@ -128,9 +127,7 @@ void NQXNode::sendData(QString strLinkName, QJsonObject jsonData)
 void NQXNode::handleNodeOnline(QString nodeName, INQData *data)
 {
     PendingPacket owned(data);
-    if (data == nullptr || data->type() != NQOnlinePacket::typeName())
-        return;
-    const auto packet = asOnlinePacket(data);
+    const auto packet = readBack<NQOnlinePacket>(data);
     if (!packet)
         return;
     addLink(nodeName, packet->linkName());
@@ -140,9 +137,7 @@ void NQXNode::handleNodeOnline(QString nodeName, INQData *data)
 void NQXNode::handleNodeData(QString nodeName, INQData *data)
 {
     PendingPacket owned(data);
-    if (data == nullptr || data->type() != NQ_SET_RPCPacket::typeName())
-        return;
-    const auto packet = asSetCall(data);
+    const auto packet = readBack<NQ_SET_RPCPacket>(data);
     if (!packet)
         return;
     // Text that is not a JSON object arrives as an empty object.

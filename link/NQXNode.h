@@ -59,7 +59,11 @@ protected:
     QString linkName;
 
 private:
+    using PacketHandler = void (NQXNode::*)(QString, INQData *);
+
     static INQCore *core();
+    // Moves a notice with a packet to this object's thread.
+    void hop(QString nodeName, INQData *data, PacketHandler handler);
 
     std::unique_ptr<NodeCallbackGuard> guard;
 };

@@ -15,18 +15,19 @@ void NodeCallbackGuard::detach()
 
 void NodeCallbackGuard::onNodeOnline(QString nodeName, INQData *data)
 {
-    QMutexLocker locker(&mutex);
-    if (target != nullptr)
-        target->onNodeOnline(nodeName, data);
-    else if (data != nullptr)
-        data->release();
+    pass(nodeName, data, &INQNodeCallback::onNodeOnline);
 }
 
 void NodeCallbackGuard::onNodeData(QString nodeName, INQData *data)
 {
+    pass(nodeName, data, &INQNodeCallback::onNodeData);
+}
+
+void NodeCallbackGuard::pass(QString nodeName, INQData *data, PacketNotice notice)
+{
     QMutexLocker locker(&mutex);
     if (target != nullptr)
-        target->onNodeData(nodeName, data);
+        (target->*notice)(nodeName, data);
     else if (data != nullptr)
         data->release();
 }

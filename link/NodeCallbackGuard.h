@@ -22,6 +22,9 @@ public:
     void onNodeOffline(QString nodeName) override;
 
 private:
+    using PacketNotice = void (INQNodeCallback::*)(QString, INQData *);
+    void pass(QString nodeName, INQData *data, PacketNotice notice);
+
     QMutex mutex;
     INQNodeCallback *target;
 };

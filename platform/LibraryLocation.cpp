@@ -27,4 +27,14 @@ QString libraryPathBeside(const void *address, const QString &bareName)
     return libraryPath(bareName);
 }
 
+void keepLoaded(const void *address)
+{
+    const QString file = fileContaining(address);
+    if (file.isEmpty())
+        return;
+    // Opening the already loaded file again with NODELETE marks it as never
+    // to be unmapped; the extra reference itself is never dropped either.
+    dlopen(QFile::encodeName(file).constData(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 } // namespace platform

@@ -13,4 +13,9 @@ QString fileContaining(const void *address);
 // address when it is there, otherwise what libraryPath() finds.
 QString libraryPathBeside(const void *address, const QString &bareName);
 
+// Keeps the loaded library that contains the address mapped until the process
+// ends, whatever unloads it later. For libraries that hand out pointers into
+// their own code that outlive any unload.
+void keepLoaded(const void *address);
+
 } // namespace platform

@@ -1,0 +1,181 @@
+#include "CModule.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+
+#include "IModule.h"
+#include "IService.h"
+#include "platform/Locate.h"
+
+namespace {
+
+// A relative path in Module.xml names a library in the program's own folder
+// first: neither dlopen nor QLibrary looks there by themselves. A bare name
+// ("Prefstore") finds lib<name>.so there too. When nothing is there the path
+// goes to the loader unchanged and its own search rules apply.
+QString resolveLibraryPath(const QString &path)
+{
+    if (QDir::isAbsolutePath(path))
+        return path;
+    const QDir folder(platform::programFolder());
+    const QFileInfo given(folder.filePath(path));
+    const QString candidates[] = {
+        given.filePath(),
+        QDir(given.path()).filePath(QStringLiteral("lib%1.so").arg(given.fileName())),
+    };
+    for (const QString &candidate : candidates) {
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return path;
+}
+
+} // namespace
+
+CModule::CModule(const QString &name, const QString &path, IApplicationContext *context)
+    : m_strName(name), m_strPath(path), m_pContext(context)
+{
+}
+
+CModule::~CModule()
+{
+    if (m_bLoaded)
+        Unload();
+    delete m_pLibrary;
+}
+
+int CModule::Load()
+{
+    if (m_bLoaded) {
+        qDebug() << "this module is already loaded!";
+        return 0;
+    }
+    if (m_strPath.isEmpty()) {
+        qDebug() << "module path is empty!";
+        return -1;
+    }
+
+    delete m_pLibrary;
+    m_pLibrary = new QLibrary(resolveLibraryPath(m_strPath));
+    if (!m_pLibrary->load()) {
+        qDebug() << "load library failed: " << m_pLibrary->errorString();
+        return -1;
+    }
+    m_bLoaded = true;
+    return BindModuleObject();
+}
+
+int CModule::BindModuleObject()
+{
+    const auto getModuleObject =
+        reinterpret_cast<GetModuleObjectFunction>(m_pLibrary->resolve("GetModuleObject"));
+    if (!getModuleObject) {
+        qDebug() << "get the function address of module object creator failed";
+        return -1;
+    }
+    m_pModule = getModuleObject();
+    return 0;
+}
+
+int CModule::Unload()
+{
+    if (m_pModule) {
+        for (const QString &name : qAsConst(m_serviceNames))
+            m_pModule->ReleaseService(name);
+    }
+    m_serviceNames.clear();
+    m_pModule = nullptr;
+
+    if (m_pLibrary) {
+        if (m_pLibrary->isLoaded())
+            m_pLibrary->unload();
+        delete m_pLibrary;
+        m_pLibrary = nullptr;
+    }
+    m_bLoaded = false;
+    return 0;
+}
+
+IService *CModule::QueryService(const QString &name, bool create)
+{
+    if (!HasModuleObject())
+        return nullptr;
+
+    IService *service = m_pModule->QueryService(name, create);
+    if (!service) {
+        qDebug() << "query service failed: " << name;
+        return nullptr;
+    }
+    if (service->IsInitialized())
+        return service;
+    if (!create)
+        return nullptr;
+    return InitializeService(service, name);
+}
+
+// A service that refuses to initialise is undone at once but stays with its
+// module, so that a later request can try again on the same instance.
+IService *CModule::InitializeService(IService *service, const QString &name)
+{
+    if (service->Initialize(m_pContext))
+        return service;
+    service->Uninitialize();
+    qDebug() << "initialize service failed: " << name;
+    return nullptr;
+}
+
+bool CModule::HasService(const QString &name)
+{
+    return HasModuleObject() && m_pModule->HasService(name);
+}
+
+void CModule::ReleaseService(const QString &name)
+{
+    if (HasModuleObject())
+        m_pModule->ReleaseService(name);
+}
+
+void CModule::UninitializeService(const QString &name)
+{
+    if (HasModuleObject())
+        m_pModule->UninitializeService(name);
+}
+
+bool CModule::HasModuleObject() const
+{
+    if (!m_pModule)
+        qDebug() << "invalid module handle, maybe not initialized";
+    return m_pModule != nullptr;
+}
+
+void CModule::AddServiceName(const QString &name)
+{
+    m_serviceNames.append(name);
+}
+
+void CModule::Lock()
+{
+    m_lock.lock();
+}
+
+void CModule::Unlock()
+{
+    m_lock.unlock();
+}
+
+bool CModule::IsLoaded() const
+{
+    return m_bLoaded;
+}
+
+QString CModule::GetName() const
+{
+    return m_strName;
+}
+
+QString CModule::GetPath() const
+{
+    return m_strPath;
+}

@@ -1,0 +1,35 @@
+// Stands in for the launcher: loads the Core library beside itself, calls
+// Run with its own command line and exits with Run's result, after telling
+// how many threads Run left running.
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QLibrary>
+
+#include "platform/Locate.h"
+
+static int threadCount()
+{
+    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QLibrary core(platform::libraryPath(QStringLiteral("Core")));
+    if (!core.load()) {
+        qDebug() << "runner: load failed" << core.errorString();
+        return 2;
+    }
+    auto run = reinterpret_cast<int (*)(int, char **)>(core.resolve("Run"));
+    if (!run) {
+        qDebug() << "runner: no Run";
+        return 3;
+    }
+    const int before = threadCount();
+    const int result = run(argc, argv);
+    qDebug().noquote() << "runner: Run returned" << result << "threads left running:"
+                       << threadCount() - before;
+    return result;
+}

@@ -1,0 +1,144 @@
+#include "COptionObject.h"
+
+#include <QDebug>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QXmlStreamWriter>
+
+#include "COptionItem.h"
+#include "COptionSection.h"
+#include "OptionXml.h"
+
+COptionObject::COptionObject(int kind)
+    : m_kind(kind)
+{
+}
+
+COptionObject::~COptionObject()
+{
+    Clear();
+}
+
+COptionSection *COptionObject::FindSection(const QString &name, bool create)
+{
+    const auto found = m_sections.constFind(name);
+    if (found != m_sections.constEnd())
+        return found.value();
+    if (!create)
+        return nullptr;
+    auto *section = new COptionSection(name);
+    m_sections.insert(name, section);
+    return section;
+}
+
+COptionItem *COptionObject::FindItem(const QString &section, const QString &item)
+{
+    COptionSection *found = FindSection(section, false);
+    return found ? found->FindItem(item, false) : nullptr;
+}
+
+COptionItem *COptionObject::MakeItem(const QString &section, const QString &item)
+{
+    return FindSection(section, true)->FindItem(item, true);
+}
+
+int COptionObject::GetInt(const QString &section, const QString &item, int defaultValue)
+{
+    const COptionItem *found = FindItem(section, item);
+    int value = defaultValue;
+    return found && found->GetInt(value) ? value : defaultValue;
+}
+
+void COptionObject::SetInt(const QString &section, const QString &item, int value)
+{
+    MakeItem(section, item)->SetInt(value);
+}
+
+bool COptionObject::GetBool(const QString &section, const QString &item, bool defaultValue)
+{
+    const COptionItem *found = FindItem(section, item);
+    bool value = defaultValue;
+    return found && found->GetBool(value) ? value : defaultValue;
+}
+
+void COptionObject::SetBool(const QString &section, const QString &item, bool value)
+{
+    MakeItem(section, item)->SetBool(value);
+}
+
+QString COptionObject::GetString(const QString &section, const QString &item,
+                                 const QString &defaultValue)
+{
+    const COptionItem *found = FindItem(section, item);
+    QString value;
+    return found && found->GetString(value) ? value : defaultValue;
+}
+
+void COptionObject::SetString(const QString &section, const QString &item, const QString &value)
+{
+    MakeItem(section, item)->SetString(value);
+}
+
+bool COptionObject::GetStringList(const QString &section, const QString &item, QStringList &out)
+{
+    const COptionItem *found = FindItem(section, item);
+    return found && found->GetStringList(out);
+}
+
+void COptionObject::SetStringList(const QString &section, const QString &item,
+                                  const QStringList &value)
+{
+    MakeItem(section, item)->SetStringList(value);
+}
+
+bool COptionObject::Save()
+{
+    return OptionXml::Write(m_path, [this](QXmlStreamWriter &writer) {
+        for (const COptionSection *section : qAsConst(m_sections))
+            section->Save(writer);
+    });
+}
+
+void COptionObject::Init(IApplicationContext *context, const QString &path)
+{
+    m_context = context;
+    if (path.isEmpty())
+        return;
+    m_path = path;
+    if (!Load(path))
+        qDebug() << "Load xml failed, " << path;
+}
+
+bool COptionObject::Load(const QString &path)
+{
+    qDebug() << "Filename = " << path;
+    Clear();
+    // Kept even when the load fails, so that sets and a Save create the file.
+    m_path = path;
+
+    QDomDocument document;
+    if (!OptionXml::Read(path, document))
+        return false;
+
+    const QDomElement root = document.documentElement();
+    for (QDomElement child = root.firstChildElement(); !child.isNull();
+         child = child.nextSiblingElement()) {
+        const QString name = child.attribute(QStringLiteral("name"));
+        if (child.tagName() != QLatin1String("section") || name.isEmpty())
+            continue;
+        auto *section = new COptionSection(name);
+        section->Load(child);
+        // A later section of the same name replaces the earlier one whole.
+        delete m_sections.value(name);
+        m_sections.insert(name, section);
+    }
+    m_loaded = true;
+    return true;
+}
+
+void COptionObject::Clear()
+{
+    qDeleteAll(m_sections);
+    m_sections.clear();
+    m_loaded = false;
+}

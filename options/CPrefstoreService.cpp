@@ -1,0 +1,141 @@
+#include "CPrefstoreService.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QXmlStreamWriter>
+
+#include "OptionXml.h"
+#include "platform/Locate.h"
+
+namespace {
+
+const char optionsFileName[] = "OptionsNewUI.xml";
+const char capabilitiesFileName[] = "DeviceCapabilities.xml";
+
+// The gimbal ships on a private network of its own; the stream comes from
+// the same address.
+const char defaultGimbalAddress[] = "192.168.144.108";
+
+QString besideProgram(const char *fileName)
+{
+    return platform::programFolder() + QLatin1Char('/') + QLatin1String(fileName);
+}
+
+} // namespace
+
+CPrefstoreService::CPrefstoreService()
+    : m_userOptions(COptionObject::UserOptions)
+    , m_appOptions(COptionObject::AppOptions)
+{
+}
+
+CPrefstoreService::~CPrefstoreService() = default;
+
+bool CPrefstoreService::Initialize(IApplicationContext *context)
+{
+    CServiceBase::Initialize(context);
+    m_userOptions.Init(context, QString());
+    m_appOptions.Init(context, QString());
+    m_deviceCapabilities.SetContext(context);
+    return true;
+}
+
+// Empties the documents and the table so they load again on demand. The
+// service stays initialised with its context: the framework hands the same
+// object out again without a new Initialize.
+void CPrefstoreService::Uninitialize()
+{
+    m_userOptions.Clear();
+    m_appOptions.Clear();
+    m_deviceCapabilities.Reset();
+}
+
+IOptionObject *CPrefstoreService::GetUserOptions()
+{
+    if (m_userOptions.IsLoaded())
+        return &m_userOptions;
+
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/');
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1String(optionsFileName);
+    // An existing file is never replaced, even one that cannot be read: it
+    // may hold the operator's settings.
+    if (!QFileInfo::exists(path))
+        WriteDefaultOptions(path);
+    m_userOptions.Load(path);
+    return &m_userOptions;
+}
+
+IOptionObject *CPrefstoreService::GetAppOptions()
+{
+    if (!m_appOptions.IsLoaded())
+        m_appOptions.Load(besideProgram(optionsFileName));
+    return &m_appOptions;
+}
+
+void CPrefstoreService::LoadDeviceCapabilities(const QString &model)
+{
+    if (m_deviceCapabilities.IsLoaded() && m_deviceCapabilities.GetModelName() == model)
+        return;
+    m_deviceCapabilities.Reset();
+    m_deviceCapabilities.LoadByModelName(besideProgram(capabilitiesFileName), model);
+}
+
+QString CPrefstoreService::LoadDeviceCapabilitiesById(int id)
+{
+    if (!m_deviceCapabilities.IsLoaded() || m_deviceCapabilities.GetModelId() != id) {
+        m_deviceCapabilities.Reset();
+        m_deviceCapabilities.LoadById(besideProgram(capabilitiesFileName), id);
+    }
+    return m_deviceCapabilities.GetModelName();
+}
+
+IOptionDevCap *CPrefstoreService::GetDeviceCapabilities()
+{
+    return &m_deviceCapabilities;
+}
+
+QString CPrefstoreService::GetDeviceModelName()
+{
+    return m_deviceCapabilities.GetModelName();
+}
+
+bool CPrefstoreService::WriteDefaultOptions(const QString &path)
+{
+    return OptionXml::Write(path, [](QXmlStreamWriter &writer) {
+        const auto section = [&writer](const char *name) {
+            writer.writeStartElement(QStringLiteral("section"));
+            writer.writeAttribute(QStringLiteral("name"), QLatin1String(name));
+        };
+        const auto intItem = [&writer](const QString &name, int value) {
+            OptionXml::WriteItem(writer, name, 0, QString::number(value));
+        };
+
+        const QString address = QLatin1String(defaultGimbalAddress);
+        section("ConnectConfig");
+        OptionXml::WriteItem(writer, QStringLiteral("LastTCPGimbalIP"), 2, address);
+        OptionXml::WriteItem(writer, QStringLiteral("LastURL"), 2,
+                             QStringLiteral("rtsp://%1:554").arg(address));
+        writer.writeEndElement();
+
+        section("ControlConfig");
+        intItem(QStringLiteral("MoveSpeed"), 10);
+        intItem(QStringLiteral("ZoomSpeed"), 4);
+        intItem(QStringLiteral("FocusSpeed"), 4);
+        writer.writeEndElement();
+
+        section("JoystickConfig");
+        const int axes[] = {1, 2, 4, 3, 0, 0};
+        for (int i = 0; i < 6; ++i)
+            intItem(QStringLiteral("Axes%1").arg(i), axes[i]);
+        intItem(QStringLiteral("Sensitivity"), 10);
+        intItem(QStringLiteral("CursorSpeed"), 5);
+        intItem(QStringLiteral("PitchReverse"), 0);
+        intItem(QStringLiteral("YawReverse"), 0);
+        for (int i = 0; i < 10; ++i)
+            intItem(QStringLiteral("Button%1").arg(i), 0);
+        writer.writeEndElement();
+    });
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "CServiceBase.h"
+#include "COptionDevCap.h"
+#include "COptionObject.h"
+#include "IPrefstoreService.h"
+
+class CPrefstoreService : public CServiceBase<IPrefstoreService>
+{
+public:
+    CPrefstoreService();
+    ~CPrefstoreService() override;
+
+    bool Initialize(IApplicationContext *context) override;
+    void Uninitialize() override;
+
+    IOptionObject *GetUserOptions() override;
+    IOptionObject *GetAppOptions() override;
+    void LoadDeviceCapabilities(const QString &model) override;
+    QString LoadDeviceCapabilitiesById(int id) override;
+    IOptionDevCap *GetDeviceCapabilities() override;
+
+    virtual QString GetDeviceModelName();
+
+    // Writes the station's default user options to path, replacing what is
+    // there. False when the file cannot be written.
+    static bool WriteDefaultOptions(const QString &path);
+
+private:
+    COptionObject m_userOptions;
+    COptionObject m_appOptions;
+    COptionDevCap m_deviceCapabilities;
+};

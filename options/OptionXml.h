@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDomDocument>
+#include <QString>
+
+#include <functional>
+
+class QXmlStreamWriter;
+
+// The file side shared by the options documents, the default options and
+// the device capability table.
+namespace OptionXml {
+
+// Reads and parses path. On failure logs what went wrong (open, parse with
+// line and column, or a null document) and returns false.
+bool Read(const QString &path, QDomDocument &document);
+
+// Writes an options file: the "xml" declaration, the "options" root, and
+// whatever writeSections puts inside it, as UTF-8 with an indent of 4.
+// Attributes come out in the order written (the DOM writer would shuffle
+// them from run to run). The file is replaced only once the whole text is
+// on disk: a failed or interrupted write leaves the old file as it was and
+// returns false.
+bool Write(const QString &path, const std::function<void(QXmlStreamWriter &)> &writeSections);
+
+void WriteItem(QXmlStreamWriter &writer, const QString &name, int type, const QString &text);
+
+} // namespace OptionXml

@@ -1,0 +1,241 @@
+#include <QtTest>
+
+#include "IModule.h"
+#include "IOptionDevCap.h"
+#include "IOptionObject.h"
+#include "IPrefstoreService.h"
+
+// The module library as the framework meets it: loaded at run time, reached
+// only through GetModuleObject and its interfaces.
+class PrefstoreTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+
+    void moduleHandsOutOneServiceByName();
+    void releaseLeavesUninitialisedServiceInPlace();
+    void firstUserOptionsWriteTheDefaults();
+    void existingUserFileIsNeverReplaced_data();
+    void existingUserFileIsNeverReplaced();
+    void uninitializeEmptiesButKeepsTheService();
+    void appOptionsWithoutFileSaveBesideProgram();
+    void capabilitiesLoadOnlyWhenAskedForAnother();
+
+private:
+    IPrefstoreService *createService();
+    QString userOptionsPath() const;
+    int countMessages(const std::function<void()> &action, const QString &prefix);
+
+    QLibrary m_library;
+    IModule *m_module = nullptr;
+    QString m_besideProgram;
+};
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QStringList *capturedMessages = nullptr;
+
+void captureMessage(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    capturedMessages->append(message);
+}
+
+} // namespace
+
+void PrefstoreTest::initTestCase()
+{
+    m_library.setFileName(QStringLiteral(STATION_BIN_DIR "/libPrefstore.so"));
+    QVERIFY2(m_library.load(), qPrintable(m_library.errorString()));
+    auto getModule = reinterpret_cast<GetModuleObjectFunction>(m_library.resolve("GetModuleObject"));
+    QVERIFY(getModule);
+    m_module = getModule();
+    QVERIFY(m_module);
+    QCOMPARE(getModule(), m_module);
+
+    // The service reads the capability table beside the running program.
+    m_besideProgram = QCoreApplication::applicationDirPath();
+    const QString table = m_besideProgram + "/DeviceCapabilities.xml";
+    QFile::remove(table);
+    QVERIFY(QFile::copy(QStringLiteral(STATION_TEST_DATA_DIR "/capabilities.xml"), table));
+}
+
+void PrefstoreTest::cleanupTestCase()
+{
+    QFile::remove(m_besideProgram + "/DeviceCapabilities.xml");
+    QFile::remove(m_besideProgram + "/OptionsNewUI.xml");
+}
+
+void PrefstoreTest::cleanup()
+{
+    m_module->ReleaseAllServices();
+    QFile::remove(userOptionsPath());
+}
+
+IPrefstoreService *PrefstoreTest::createService()
+{
+    auto *service = static_cast<IPrefstoreService *>(m_module->QueryService("PrefstoreService", true));
+    if (service && !service->IsInitialized())
+        service->Initialize(nullptr);
+    return service;
+}
+
+QString PrefstoreTest::userOptionsPath() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/OptionsNewUI.xml";
+}
+
+int PrefstoreTest::countMessages(const std::function<void()> &action, const QString &prefix)
+{
+    QStringList messages;
+    capturedMessages = &messages;
+    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+    action();
+    qInstallMessageHandler(previous);
+    capturedMessages = nullptr;
+    return messages.filter(QRegularExpression("^" + QRegularExpression::escape(prefix))).size();
+}
+
+void PrefstoreTest::moduleHandsOutOneServiceByName()
+{
+    QVERIFY(!m_module->QueryService("PrefstoreService", false));
+    QVERIFY(!m_module->QueryService("", true));
+    QVERIFY(!m_module->QueryService("prefstoreservice", true));
+    QVERIFY(!m_module->HasService("PrefstoreService"));
+
+    IService *created = m_module->QueryService("PrefstoreService", true);
+    QVERIFY(created);
+    QVERIFY(!created->IsInitialized());
+    QCOMPARE(m_module->QueryService("PrefstoreService", true), created);
+    QCOMPARE(m_module->QueryService("PrefstoreService", false), created);
+    QVERIFY(m_module->HasService("PrefstoreService"));
+}
+
+void PrefstoreTest::releaseLeavesUninitialisedServiceInPlace()
+{
+    IService *created = m_module->QueryService("PrefstoreService", true);
+    m_module->ReleaseService("PrefstoreService");
+    m_module->ReleaseAllServices();
+    QCOMPARE(m_module->QueryService("PrefstoreService", false), created);
+
+    QVERIFY(created->Initialize(nullptr));
+    m_module->ReleaseService("PrefstoreService");
+    QVERIFY(!m_module->HasService("PrefstoreService"));
+    QVERIFY(!m_module->QueryService("PrefstoreService", false));
+}
+
+void PrefstoreTest::firstUserOptionsWriteTheDefaults()
+{
+    const QString folder = QFileInfo(userOptionsPath()).absolutePath();
+    QDir(folder).removeRecursively();
+
+    IPrefstoreService *service = createService();
+    IOptionObject *options = service->GetUserOptions();
+    QVERIFY(QFileInfo::exists(userOptionsPath()));
+    QCOMPARE(readAll(userOptionsPath()),
+             readAll(QStringLiteral(STATION_TEST_DATA_DIR "/default-options.xml")));
+
+    QCOMPARE(options->GetInt("ControlConfig", "MoveSpeed", -1), 10);
+    QCOMPARE(options->GetInt("JoystickConfig", "Axes2", -1), 4);
+    QCOMPARE(options->GetInt("JoystickConfig", "Button9", -1), 0);
+    // The reverse flags are ints, so a bool read gives its default.
+    QCOMPARE(options->GetBool("JoystickConfig", "PitchReverse", true), true);
+    QCOMPARE(options->GetString("ConnectConfig", "LastURL", ""),
+             QStringLiteral("rtsp://192.168.144.108:554"));
+    QCOMPARE(options->GetInt("ConnectConfig", "LastURL", -1), -1);
+
+    // Loaded once; the second call reads nothing.
+    QCOMPARE(countMessages([service] { service->GetUserOptions(); }, "Filename = "), 0);
+    QCOMPARE(service->GetUserOptions(), options);
+}
+
+void PrefstoreTest::existingUserFileIsNeverReplaced_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("broken") << QByteArray("<options><section name=\"A\">");
+}
+
+void PrefstoreTest::existingUserFileIsNeverReplaced()
+{
+    QFETCH(QByteArray, content);
+    QDir().mkpath(QFileInfo(userOptionsPath()).absolutePath());
+    writeFile(userOptionsPath(), content);
+
+    IPrefstoreService *service = createService();
+    IOptionObject *options = service->GetUserOptions();
+    QCOMPARE(options->GetInt("ControlConfig", "MoveSpeed", -1), -1);
+    QCOMPARE(readAll(userOptionsPath()), content);
+    // Not loaded, so the next call tries again.
+    QCOMPARE(countMessages([service] { service->GetUserOptions(); }, "Filename = "), 1);
+    QCOMPARE(readAll(userOptionsPath()), content);
+}
+
+void PrefstoreTest::uninitializeEmptiesButKeepsTheService()
+{
+    IPrefstoreService *service = createService();
+    service->GetUserOptions()->SetInt("ControlConfig", "MoveSpeed", 99);
+    m_module->UninitializeService("PrefstoreService");
+    QVERIFY(service->IsInitialized());
+    QCOMPARE(m_module->QueryService("PrefstoreService", false), service);
+
+    // The unsaved change is gone; the file is read again.
+    int value = 0;
+    QCOMPARE(countMessages([&] {
+                 value = service->GetUserOptions()->GetInt("ControlConfig", "MoveSpeed", -1);
+             }, "Filename = "), 1);
+    QCOMPARE(value, 10);
+}
+
+void PrefstoreTest::appOptionsWithoutFileSaveBesideProgram()
+{
+    const QString path = m_besideProgram + "/OptionsNewUI.xml";
+    QFile::remove(path);
+    IPrefstoreService *service = createService();
+    IOptionObject *options = service->GetAppOptions();
+    QCOMPARE(options->GetString("Installation", "DeviceModel", "none"), QStringLiteral("none"));
+
+    options->SetString("Installation", "DeviceModel", "Dual");
+    QVERIFY(options->Save());
+    QVERIFY(readAll(path).contains("<item name=\"DeviceModel\" type=\"2\">Dual</item>"));
+}
+
+void PrefstoreTest::capabilitiesLoadOnlyWhenAskedForAnother()
+{
+    IPrefstoreService *service = createService();
+    auto load = [service](const QString &model) {
+        return [service, model] { service->LoadDeviceCapabilities(model); };
+    };
+    QCOMPARE(countMessages(load("Dual"), "Filename = "), 1);
+    QCOMPARE(service->GetDeviceCapabilities()->GetLensCount(), 2);
+    QCOMPARE(countMessages(load("Dual"), "Filename = "), 0);
+    QCOMPARE(countMessages(load("dual"), "Filename = "), 1);
+    QCOMPARE(service->GetDeviceCapabilities()->GetLensCount(), 0);
+
+    QString name;
+    QCOMPARE(countMessages([&] { name = service->LoadDeviceCapabilitiesById(0xFF); }, "Filename = "), 1);
+    QCOMPARE(name, QStringLiteral("Full"));
+    QCOMPARE(countMessages([&] { name = service->LoadDeviceCapabilitiesById(0xFF); }, "Filename = "), 0);
+    QCOMPARE(name, QStringLiteral("Full"));
+    // An id the table does not list keeps the name loaded before.
+    QCOMPARE(service->LoadDeviceCapabilitiesById(0x77), QStringLiteral("Full"));
+}
+
+QTEST_GUILESS_MAIN(PrefstoreTest)
+#include "tst_prefstore.moc"
