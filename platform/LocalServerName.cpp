@@ -5,25 +5,35 @@
 
 namespace platform {
 
-static bool nameIsServed(const QString &name)
+// A refused connection is immediate; a live server that is merely slow to
+// accept has this long before it counts as alive anyway.
+static const int probeTimeoutMs = 500;
+
+bool removeStaleServerName(const QString &name)
 {
     QLocalSocket probe;
     probe.connectToServer(name);
-    // A unix-domain connect is decided at once; the wait only covers a full
-    // backlog of a live but busy owner.
-    const bool served = probe.waitForConnected(1000);
-    probe.abort();
-    return served;
+    if (probe.waitForConnected(probeTimeoutMs))
+        return false;
+    if (probe.error() != QLocalSocket::ConnectionRefusedError)
+        return false;
+    return QLocalServer::removeServer(name);
 }
 
 bool listenReclaiming(QLocalServer &server, const QString &name)
 {
     if (server.listen(name))
         return true;
-    if (server.serverError() != QAbstractSocket::AddressInUseError || nameIsServed(name))
+    if (server.serverError() != QAbstractSocket::AddressInUseError || !removeStaleServerName(name))
         return false;
-    QLocalServer::removeServer(name);
     return server.listen(name);
+}
+
+bool localServerServed(const QString &name)
+{
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    return probe.waitForConnected(probeTimeoutMs);
 }
 
 } // namespace platform

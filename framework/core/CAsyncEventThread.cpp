@@ -1,9 +1,9 @@
 #include "CAsyncEventThread.h"
 
-#include <QMutexLocker>
-
 #include "CEventManager.h"
 #include "IEventData.h"
+#include "MutexLocker.h"
+#include "ThreadSanitizer.h"
 
 namespace {
 const unsigned long idleSleepMs = 200;
@@ -18,13 +18,13 @@ CAsyncEventThread::~CAsyncEventThread()
 
 void CAsyncEventThread::Open()
 {
-    QMutexLocker locker(&m_queueLock);
+    MutexLocker locker(&m_queueLock);
     m_bOpen = true;
 }
 
 bool CAsyncEventThread::PostEvent(const AsyncEvent &event)
 {
-    QMutexLocker locker(&m_queueLock);
+    MutexLocker locker(&m_queueLock);
     if (!m_bOpen)
         return false;
     m_queue.enqueue(event);
@@ -34,20 +34,26 @@ bool CAsyncEventThread::PostEvent(const AsyncEvent &event)
 void CAsyncEventThread::Stop()
 {
     {
-        QMutexLocker locker(&m_queueLock);
+        MutexLocker locker(&m_queueLock);
         m_bOpen = false;
     }
     requestInterruption();
     quit();
     wait();
+    tsan::acquired(this);
     ReleaseQueued();
 }
 
+// The data is released outside the lock, so that a Release() that fires an
+// event is refused rather than deadlocked; the queue is closed by now.
 void CAsyncEventThread::ReleaseQueued()
 {
-    QMutexLocker locker(&m_queueLock);
-    while (!m_queue.isEmpty()) {
-        const AsyncEvent event = m_queue.dequeue();
+    QQueue<AsyncEvent> queued;
+    {
+        MutexLocker locker(&m_queueLock);
+        queued.swap(m_queue);
+    }
+    for (const AsyncEvent &event : qAsConst(queued)) {
         if (event.data)
             event.data->Release();
     }
@@ -55,7 +61,7 @@ void CAsyncEventThread::ReleaseQueued()
 
 bool CAsyncEventThread::TakeEvent(AsyncEvent *event)
 {
-    QMutexLocker locker(&m_queueLock);
+    MutexLocker locker(&m_queueLock);
     if (m_queue.isEmpty())
         return false;
     *event = m_queue.dequeue();
@@ -66,8 +72,10 @@ bool CAsyncEventThread::TakeEvent(AsyncEvent *event)
 // fire further events.
 void CAsyncEventThread::run()
 {
-    if (!m_pManager)
+    if (!m_pManager) {
+        tsan::released(this);
         return;
+    }
     while (!isInterruptionRequested()) {
         AsyncEvent event;
         if (!TakeEvent(&event)) {
@@ -78,4 +86,5 @@ void CAsyncEventThread::run()
         if (event.data)
             event.data->Release();
     }
+    tsan::released(this);
 }

@@ -2,12 +2,12 @@
 
 #include <QMap>
 #include <QMutex>
-#include <QMutexLocker>
 #include <QUuid>
 
 #include <atomic>
 
 #include "IOVNDataObject.h"
+#include "MutexLocker.h"
 
 // The typed data object for any interface T derived from IOVNDataObject.
 // Each kind of value lives in its own map under its own mutex, so readers
@@ -73,7 +73,7 @@ private:
     public:
         bool Get(const QString &key, V *value)
         {
-            QMutexLocker locker(&m_mutex);
+            MutexLocker locker(&m_mutex);
             const auto it = m_map.constFind(key);
             if (it == m_map.constEnd())
                 return false;
@@ -83,7 +83,7 @@ private:
 
         void Set(const QString &key, const V &value)
         {
-            QMutexLocker locker(&m_mutex);
+            MutexLocker locker(&m_mutex);
             m_map.insert(key, value);
         }
 

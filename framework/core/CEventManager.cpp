@@ -1,13 +1,13 @@
 #include "CEventManager.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 
 #include "CConfigFile.h"
 #include "CConfigItem.h"
 #include "CConfigSection.h"
 #include "IApplicationContext.h"
 #include "IService.h"
+#include "MutexLocker.h"
 #include "platform/Locate.h"
 
 namespace {
@@ -52,7 +52,7 @@ int CEventManager::ReadConsumers(const CConfigFile &config)
         qDebug() << "pEventSection == NULL";
         return -1;
     }
-    QMutexLocker locker(&m_consumersLock);
+    MutexLocker locker(&m_consumersLock);
     for (int i = 0; i < section->GetItemCount(); ++i) {
         const CConfigItem *item = section->GetItemAt(i);
         // A missing or malformed id reads as 0.
@@ -79,7 +79,7 @@ void CEventManager::Uninitialize()
 {
     m_thread.Stop();
     {
-        QMutexLocker locker(&m_consumersLock);
+        MutexLocker locker(&m_consumersLock);
         m_consumers.clear();
     }
     m_pContext = nullptr;
@@ -125,6 +125,6 @@ void CEventManager::Deliver(int eventId, IEventData *data, bool create)
 
 QStringList CEventManager::ConsumersOf(int eventId)
 {
-    QMutexLocker locker(&m_consumersLock);
+    MutexLocker locker(&m_consumersLock);
     return m_consumers.value(eventId);
 }

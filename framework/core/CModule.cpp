@@ -7,6 +7,7 @@
 
 #include "IModule.h"
 #include "IService.h"
+#include "MutexLocker.h"
 #include "platform/Locate.h"
 
 namespace {
@@ -157,12 +158,12 @@ void CModule::AddServiceName(const QString &name)
 
 void CModule::Lock()
 {
-    m_lock.lock();
+    MutexLocker::Lock(&m_lock);
 }
 
 void CModule::Unlock()
 {
-    m_lock.unlock();
+    MutexLocker::Unlock(&m_lock);
 }
 
 bool CModule::IsLoaded() const

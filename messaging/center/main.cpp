@@ -1,5 +1,6 @@
 #include "INQCore.h"
 #include "NQNames.h"
+#include "platform/LocalServerName.h"
 #include "platform/Locate.h"
 #include "platform/SingleInstanceSegment.h"
 
@@ -14,8 +15,13 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Another center runs when the segment exists and its name is served.
+    // A segment without a served name belongs to an unrelated holder of the
+    // same system key; should a center be starting just now after all, the
+    // one that loses the listen ends itself.
     QSharedMemory segment(nqnames::centerSegmentKey());
-    if (!platform::createSingleInstanceSegment(segment, 8))
+    if (!platform::createSingleInstanceSegment(segment, 8)
+        && platform::localServerServed(nqnames::centerServerName()))
         return 0;
 
     QLibrary core(platform::libraryPath(QStringLiteral("NQCore")));

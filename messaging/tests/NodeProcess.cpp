@@ -53,11 +53,6 @@ QString NodeProcess::name() const
     return QString::number(process.processId());
 }
 
-qint64 NodeProcess::pid() const
-{
-    return process.processId();
-}
-
 void NodeProcess::drain()
 {
     partial += process.readAllStandardOutput();
@@ -86,15 +81,15 @@ QString NodeProcess::waitForMatch(const QRegularExpression &pattern, int timeout
         }
         if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
             return QString();
-        process.waitForReadyRead(50);
+        // The event loop reads every process's pipes, not only this one's:
+        // a process whose pipe fills up would stall in its next log line.
+        QTest::qWait(20);
     }
 }
 
 void NodeProcess::collectFor(int ms)
 {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired() && process.state() != QProcess::NotRunning)
-        process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    QTest::qWait(ms);
     drain();
 }
 
@@ -135,6 +130,15 @@ void NodeProcess::kill()
     process.kill();
     process.waitForFinished(5000);
     drain();
+}
+
+void NodeProcess::dump()
+{
+    QTest::qWait(100);
+    drain();
+    qWarning().noquote() << "---" << program << process.processId() << "said:\n"
+                         << outputLines.join(QLatin1Char('\n')).right(4000) << "\n--- and logged:\n"
+                         << QString::fromUtf8(errorText.right(4000));
 }
 
 static bool runsInThisTest(const QString &pidText)

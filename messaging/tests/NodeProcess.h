@@ -21,7 +21,6 @@ public:
     void command(const QString &line);
     // The node's name is its process id.
     QString name() const;
-    qint64 pid() const;
 
     bool waitForLine(const QString &line, int timeoutMs = 20000);
     // The first line matching the pattern, or an empty string at the deadline.
@@ -34,6 +33,8 @@ public:
     QString errors();
     bool waitForExit(int timeoutMs, int *exitCode);
     void kill();
+    // Writes what the process said to the test log, for a failed test.
+    void dump();
 
 private:
     void drain();

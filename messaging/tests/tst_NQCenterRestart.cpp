@@ -13,18 +13,25 @@ class tst_NQCenterRestart : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanupTestCase();
+    void cleanup();
     void nodesRejoinANewCenter();
+
+private:
+    std::unique_ptr<NodeProcess> nodes[3];
 };
 
-void tst_NQCenterRestart::cleanupTestCase()
+void tst_NQCenterRestart::cleanup()
 {
+    for (auto &node : nodes) {
+        if (node && QTest::currentTestFailed())
+            node->dump();
+        node.reset();
+    }
     killCentersOfThisTest();
 }
 
 void tst_NQCenterRestart::nodesRejoinANewCenter()
 {
-    std::unique_ptr<NodeProcess> nodes[3];
     for (int i = 0; i < 3; ++i) {
         nodes[i] = std::make_unique<NodeProcess>();
         nodes[i]->launch();
@@ -42,7 +49,7 @@ void tst_NQCenterRestart::nodesRejoinANewCenter()
     // Both nodes take the lock in turn, start the center (the second start
     // ends at once) and connect again.
     QTRY_VERIFY_WITH_TIMEOUT(centerProcessesOfThisTest().size() == 1
-                                 && centerProcessesOfThisTest().first() != centers.first(), 20000);
+                                 && centerProcessesOfThisTest().first() != centers.first(), 60000);
     nodes[2]->command(QStringLiteral("start\nonline hello-c"));
     QVERIFY(nodes[2]->waitForLine(QStringLiteral("online %1 hello-a").arg(a), 60000));
     QVERIFY(nodes[2]->waitForLine(QStringLiteral("online %1 hello-b").arg(b), 60000));

@@ -1,0 +1,105 @@
+// Stands in for the framework library: its Run does what the first command-
+// line argument asks, so that the tests can drive the launcher through a
+// normal end, a long run with an event loop, and every kind of crash.
+//
+//   return <n>     return n
+//   hold           run the event loop until standard input closes
+//   null           write through a null pointer
+//   jump           call code at address 0x1234
+//   divide         divide an integer by zero
+//   overflow       recurse until the stack overflows
+//   abort          abort
+//   throw          throw an exception that nothing catches
+//   throw-thread   the same on a thread of its own
+//   <kind>-after-line   read a line from standard input first
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "InputWait.h"
+
+namespace {
+
+void writeThroughNull()
+{
+    volatile int *volatile pointer = nullptr;
+    *pointer = 1;
+}
+
+void jumpTo1234()
+{
+    volatile uintptr_t address = 0x1234;
+    reinterpret_cast<void (*)()>(address)();
+}
+
+int divideByZero()
+{
+    // Both volatile: a constant numerator lets the compiler drop the division.
+    volatile int numerator = 1;
+    volatile int zero = 0;
+    return numerator / zero;
+}
+
+int recurse(int depth)
+{
+    volatile char frame[4096];
+    frame[0] = static_cast<char>(depth);
+    if (depth < 0)
+        return 0;
+    return recurse(depth + 1) + frame[0];
+}
+
+void throwOnThread()
+{
+    std::thread thread([] { throw std::runtime_error("nobody catches this"); });
+    thread.join();
+}
+
+int act(const char *action, const char *argument)
+{
+    if (std::strcmp(action, "return") == 0)
+        return argument ? std::atoi(argument) : 0;
+    if (std::strcmp(action, "hold") == 0)
+        runEventLoopUntilInputCloses();
+    else if (std::strcmp(action, "null") == 0)
+        writeThroughNull();
+    else if (std::strcmp(action, "jump") == 0)
+        jumpTo1234();
+    else if (std::strcmp(action, "divide") == 0)
+        return divideByZero();
+    else if (std::strcmp(action, "overflow") == 0)
+        return recurse(0);
+    else if (std::strcmp(action, "abort") == 0)
+        std::abort();
+    else if (std::strcmp(action, "throw") == 0)
+        throw std::runtime_error("nobody catches this");
+    else if (std::strcmp(action, "throw-thread") == 0)
+        throwOnThread();
+    return 0;
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) int Run(int argc, char **argv)
+{
+    std::printf("Run called:");
+    for (int i = 1; i < argc; ++i)
+        std::printf(" %s", argv[i]);
+    std::printf("\n");
+    std::fflush(stdout);
+    if (argc < 2)
+        return 0;
+    char action[64] = {};
+    std::strncpy(action, argv[1], sizeof action - 1);
+    if (char *suffix = std::strstr(action, "-after-line")) {
+        *suffix = '\0';
+        char line[256];
+        if (!std::fgets(line, sizeof line, stdin))
+            return 0;
+    }
+    return act(action, argc > 2 ? argv[2] : nullptr);
+}

@@ -1,0 +1,162 @@
+// Crashes of every kind inside the framework, seen as a user and a support
+// engineer see them: the apology box on the screen (found, read from its
+// pixels and closed with the keyboard), the log lines and the crash report
+// in the logs folder.
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include "CrashChecks.h"
+#include "LauncherInstall.h"
+
+class CrashFilterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void reportsAndApologises_data();
+    void reportsAndApologises();
+    void apologisesWhateverBecameOfTheReportFile_data();
+    void apologisesWhateverBecameOfTheReportFile();
+};
+
+// A zone far from UTC with a part-hour offset, so that a report named in UTC
+// or with a rounded offset shows.
+static const char zone[] = "<+0545>-5:45";
+static const qint64 zoneOffsetSeconds = 5 * 3600 + 45 * 60;
+static const QString nameFormat = QStringLiteral("yyyy-MM-dd_hh.mm.ss");
+
+static QDateTime zoneNow()
+{
+    return QDateTime::currentDateTimeUtc().addSecs(zoneOffsetSeconds);
+}
+
+static QString reportName(const QDateTime &zoneTime)
+{
+    return QStringLiteral("dump_%1.dmp").arg(zoneTime.toString(nameFormat));
+}
+
+static std::unique_ptr<LauncherRun> startCrashing(const LauncherInstall &install, const QString &kind)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), QString::fromLatin1(zone));
+    return install.start({kind}, environment);
+}
+
+void CrashFilterTest::reportsAndApologises_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("code");
+    // An exact address, "framework" for somewhere in the framework's code,
+    // or empty for any.
+    QTest::addColumn<QString>("address");
+    // The flags, the parameter count and the parameters as the report lists them.
+    QTest::addColumn<QStringList>("details");
+
+    QTest::newRow("write through a null pointer")
+        << "null" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"};
+    QTest::newRow("call to address 0x1234")
+        << "jump" << "c0000005" << "1234" << QStringList{"0", "2", "8", "1234"};
+    QTest::newRow("integer division by zero")
+        << "divide" << "c0000094" << "framework" << QStringList{"0", "0"};
+    QTest::newRow("stack overflow") << "overflow" << "c00000fd" << "framework" << QStringList{"0", "2"};
+    QTest::newRow("abort") << "abort" << "40000015" << QString() << QStringList{"0", "0"};
+    QTest::newRow("uncaught exception") << "throw" << "e06d7363" << QString() << QStringList{"1", "0"};
+    QTest::newRow("uncaught exception on a thread")
+        << "throw-thread" << "e06d7363" << QString() << QStringList{"1", "0"};
+}
+
+void CrashFilterTest::reportsAndApologises()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, code);
+    QFETCH(QString, address);
+    QFETCH(QStringList, details);
+
+    LauncherInstall install(QStringLiteral(CORE_STAND_IN));
+    const QDateTime started = zoneNow().addSecs(-1);
+    auto run = startCrashing(install, kind);
+
+    QString logged;
+    const QString failure = closeApology(*run, code, logged);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    const QDateTime ended = zoneNow().addSecs(1);
+
+    const QString log = QString::fromUtf8(run->standardError());
+    QVERIFY2(log.contains("errCode:  \"" + code + "\"\nerrAddr:  \"" + logged + "\"\nerrFlag:  \""
+                          + details.at(0) + "\"\nerrPara:  \"" + details.at(1) + "\"\n"),
+             qPrintable(log));
+    if (!address.isEmpty() && address != "framework")
+        QCOMPARE(logged, address);
+
+    const Report report = onlyReport();
+    const QDateTime named = QDateTime::fromString(report.name.mid(5, 19), nameFormat);
+    QVERIFY2(named >= started.toTimeSpec(Qt::LocalTime) && named <= ended.toTimeSpec(Qt::LocalTime)
+                 && report.name == reportName(named),
+             qPrintable(reportFiles().join(' ')));
+    QString head = "errCode: " + code + "\nerrAddr: " + logged + "\nerrFlag: " + details.at(0)
+                   + "\nerrPara: " + details.at(1) + "\n";
+    for (int i = 2; i < details.size(); ++i)
+        head += QStringLiteral("errParam[%1]: %2\n").arg(i - 2).arg(details.at(i));
+    QVERIFY2(report.content.startsWith(head.toUtf8()), report.content.left(400));
+    QVERIFY(report.content.contains("\nbacktrace:\n"));
+    if (address == "framework")
+        QVERIFY2(inCodeOf(report.content, "libCore.so", logged.toULongLong(nullptr, 16)), qPrintable(logged));
+}
+
+void CrashFilterTest::apologisesWhateverBecameOfTheReportFile_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::newRow("logs folder removed") << "remove";
+    QTest::newRow("file of the same name exists") << "plant";
+}
+
+void CrashFilterTest::apologisesWhateverBecameOfTheReportFile()
+{
+    QFETCH(QString, before);
+
+    LauncherInstall install(QStringLiteral(CORE_STAND_IN));
+    auto run = startCrashing(install, QStringLiteral("null-after-line"));
+    QVERIFY(run->waitForOutput("Run called"));
+
+    const QString logs = LauncherInstall::logsFolder();
+    // Longer than any report, so that a report written over it without
+    // truncating leaves its end behind.
+    const QByteArray planted = QByteArray(256 * 1024, '#') + "end of an older report";
+    if (before == "remove")
+        QVERIFY(QDir(logs).removeRecursively());
+    // The crash comes within the next half minute: every name it can take
+    // is already there.
+    const QDateTime now = zoneNow();
+    for (int second = -1; before == "plant" && second < 30; ++second) {
+        QFile file(logs + '/' + reportName(now.addSecs(second)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(planted);
+    }
+    run->process().write("crash now\n");
+
+    QString logged;
+    const QString failure = closeApology(*run, QStringLiteral("c0000005"), logged);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+    if (before == "remove") {
+        QVERIFY(!QFileInfo::exists(logs));
+        return;
+    }
+    int replaced = 0;
+    for (const QString &name : reportFiles()) {
+        QFile file(logs + '/' + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        if (content == planted)
+            continue;
+        ++replaced;
+        QVERIFY2(content.startsWith("errCode: c0000005\n") && !content.contains("end of an older report"),
+                 qPrintable(name));
+    }
+    QCOMPARE(replaced, 1);
+}
+
+QTEST_MAIN(CrashFilterTest)
+#include "tst_CrashFilter.moc"

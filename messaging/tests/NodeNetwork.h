@@ -1,0 +1,84 @@
+#pragma once
+
+#include "NodeProcess.h"
+
+#include <QtTest>
+
+#include <memory>
+
+// Three node processes and what a test asks of them together. Node i
+// announces itself with the text "hello-i".
+inline QString startAndAnnounce(int index)
+{
+    return QStringLiteral("start\nonline hello-%1").arg(index);
+}
+
+struct NodeNetwork
+{
+    std::unique_ptr<NodeProcess> nodes[3];
+
+    NodeProcess &operator[](int i) { return *nodes[i]; }
+
+    void launch()
+    {
+        for (auto &node : nodes) {
+            node = std::make_unique<NodeProcess>();
+            node->launch();
+        }
+    }
+
+    // All three start at once and meet.
+    bool startTogether()
+    {
+        launch();
+        for (int i = 0; i < 3; ++i)
+            nodes[i]->command(startAndAnnounce(i));
+        return allMet();
+    }
+
+    // Every node saw both others announce themselves, by name and text.
+    bool allMet(int timeoutMs = 60000)
+    {
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                if (i != j && !nodes[i]->waitForLine(
+                        QStringLiteral("online %1 hello-%2").arg(nodes[j]->name()).arg(j), timeoutMs))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    int acceptedSockets()
+    {
+        int accepted = 0;
+        for (auto &node : nodes)
+            accepted += node->countErrors(QStringLiteral("NQNodeServer::onSocketConnection"));
+        return accepted;
+    }
+
+    bool anyLine(const QString &line)
+    {
+        for (auto &node : nodes) {
+            if (node && node->count(line) > 0)
+                return true;
+        }
+        return false;
+    }
+
+    // Ends a test: the nodes and the center they started go, whatever the
+    // outcome; no callback may have broken its thread rules.
+    void finish()
+    {
+        const bool wrongThread = anyLine(QStringLiteral("wrong-thread"));
+        const bool late = anyLine(QStringLiteral("late-callback"));
+        for (auto &node : nodes) {
+            if (node && (QTest::currentTestFailed() || wrongThread || late))
+                node->dump();
+            node.reset();
+        }
+        killCentersOfThisTest();
+        QVERIFY2(!wrongThread, "a callback ran on the user's thread");
+        QVERIFY2(!late, "a callback arrived after stop");
+    }
+};

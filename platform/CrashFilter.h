@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// Installs the process-wide crash filter: handlers for the fatal signals
+// (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT), on an alternate stack for the
+// calling thread so that they survive its stack overflowing, and a terminate
+// handler for C++ exceptions that nothing caught.
+//
+// On a crash the filter logs the error code, address, flags and parameter
+// count (Windows exception codes and values, which users and support know
+// crashes by), writes a crash report to
+// "<dumpFolder>/dump_<yyyy-MM-dd_hh.mm.ss>.dmp" (replacing a file of that
+// name; skipped when the file cannot be created), raises the core limit,
+// starts boxProgram with the code and the address as its two arguments,
+// waits for it to end, and then lets the crash end the process.
+//
+// Everything the handler needs is prepared here, because after a crash only
+// async-signal-safe calls can be trusted.
+void installCrashFilter(const QString &dumpFolder, const QString &boxProgram);
+
+} // namespace platform
