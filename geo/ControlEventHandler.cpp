@@ -1,0 +1,7 @@
+#include "geo/ControlEventHandler.h"
+
+namespace geo {
+
+void ControlEventHandler::onClick(Control *, const osg::Vec2f &, int) {}
+
+} // namespace geo
