@@ -280,6 +280,9 @@ void EarthManipulator::getCompositeEulerAngles(double *azimuth, double *pitch) c
 
 bool EarthManipulator::handle(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa)
 {
+    // A press, drag or scroll that an on-screen control took is not the globe's.
+    if (ea.getHandled() && ea.getEventType() != osgGA::GUIEventAdapter::FRAME)
+        return false;
     switch (ea.getEventType()) {
     case osgGA::GUIEventAdapter::FRAME:
         return handleFrame(ea, aa);

@@ -23,4 +23,21 @@ geo::Style labelTextStyle;
 osg::ref_ptr<geo::LabelControl> coordinateLabel;
 QString measureLabelText;
 
+bool placemarkMode = false;
+bool measuringMode = false;
+
+int measureClickCount = 0;
+int measurementCount = 0;
+bool keepMarkers = false;
+osg::ref_ptr<geo::FeatureNode> measureLine;
+osg::ref_ptr<geo::FeatureNode> liveMeasureLine;
+osg::ref_ptr<geo::PlaceNode> startMarker;
+osg::ref_ptr<geo::PlaceNode> endMarker;
+osg::ref_ptr<geo::PlaceNode> lengthLabel;
+
+bool placemarkToggle = true;
+bool measuringToggle = true;
+bool followToggle = true;
+bool clearToggle = true;
+
 } // namespace GeoviewMapState

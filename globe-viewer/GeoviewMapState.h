@@ -5,7 +5,9 @@
 #include <osg/Array>
 #include <osg/ref_ptr>
 
+#include "geo/FeatureNode.h"
 #include "geo/LabelControl.h"
+#include "geo/PlaceNode.h"
 #include "geo/Style.h"
 
 // What the globe's code shares across the whole program: one globe per
@@ -32,5 +34,28 @@ extern geo::Style labelTextStyle;
 
 extern osg::ref_ptr<geo::LabelControl> coordinateLabel;
 extern QString measureLabelText;
+
+// Pointer modes, switched by the side buttons.
+extern bool placemarkMode;
+extern bool measuringMode;
+
+// The distance measurement. The click counter counts left releases while
+// measuring is on: the release of the click that switched it on is the
+// first, and takes no point.
+extern int measureClickCount;
+extern int measurementCount;
+// Set by the clear button, which has emptied the markers already.
+extern bool keepMarkers;
+extern osg::ref_ptr<geo::FeatureNode> measureLine;
+extern osg::ref_ptr<geo::FeatureNode> liveMeasureLine;
+extern osg::ref_ptr<geo::PlaceNode> startMarker;
+extern osg::ref_ptr<geo::PlaceNode> endMarker;
+extern osg::ref_ptr<geo::PlaceNode> lengthLabel;
+
+// A set toggle means the button's next click takes its "on" branch.
+extern bool placemarkToggle;
+extern bool measuringToggle;
+extern bool followToggle;
+extern bool clearToggle;
 
 } // namespace GeoviewMapState

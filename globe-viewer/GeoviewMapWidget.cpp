@@ -100,12 +100,7 @@ void GeoviewMapWidget::manualGoToPosition(bool continueSend, double dLongitude, 
 {
     if (!hasMapNode("manualGoToPosition"))
         return;
-    const int number = GeoviewMapState::placemarkCounter++;
-    const QString name = QString("Geo Point ") + QString::number(number);
-    const geo::GeoPoint point(m_mapNode->getMapSRS()->getGeographicSRS(), dLongitude, dLatitude);
-    m_lastPlacemark = new geo::PlaceNode(point, name.toStdString(), GeoviewMapState::placemarkStyle);
-    m_root->addChild(m_lastPlacemark.get());
-    m_placemarks.push_back(m_lastPlacemark);
+    addNumberedPlacemark(dLongitude, dLatitude);
     flyToPosition(continueSend, dLongitude, dLatitude, dAltitude, true);
 }
 
@@ -238,10 +233,6 @@ bool GeoviewMapWidget::asyncLoadEarthFile(QString strEarthFilePath)
 {
     Q_UNUSED(strEarthFilePath)
     return true;
-}
-
-void GeoviewMapWidget::onOsgInitialized()
-{
 }
 
 GeoviewMapWidget::EarthNodes GeoviewMapWidget::loadEarthFile(QString path)

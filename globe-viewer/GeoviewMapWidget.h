@@ -16,6 +16,8 @@
 #include <osg/Vec4f>
 #include <osg/observer_ptr>
 #include <osg/ref_ptr>
+#include <osgGA/GUIActionAdapter>
+#include <osgGA/GUIEventAdapter>
 #include <osgViewer/Viewer>
 
 #include <utility>
@@ -32,6 +34,7 @@
 #include "geo/GeoPoint.h"
 #include "geo/ImageControl.h"
 #include "geo/LabelControl.h"
+#include "geo/MeasureToolHandler.h"
 #include "geo/MapNode.h"
 #include "geo/PlaceNode.h"
 #include "geo/SkyNode.h"
@@ -84,6 +87,16 @@ public:
                              double dFov, double dUAVGPSDirection, double dUAVYaw,
                              double dUAVPitch, double dUAVRoll);
 
+    // The pointer on the globe (see GeoviewMapWidgetInput.cpp). Each returns
+    // false: the event goes on to the manipulator and the other handlers.
+    bool handleMapEvent(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa);
+    bool onMouseMove(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa);
+    bool onMouseRelease(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa);
+
+    // The on-screen buttons (see GeoviewMapWidgetButtons.cpp).
+    void onControlClicked(geo::Control *control, const osg::Vec2f &pos, int mouseButtonMask);
+    void addTrackCallback(osg::Node *node, float lineWidth);
+
     // The heading key that a drone yaw in degrees gives; false when the yaw
     // is not a finite number.
     static bool headingKeyOf(double dUAVYaw, int &key);
@@ -127,6 +140,44 @@ private:
     friend class GeoscopeTest;
     friend class FlightPathBench;
     friend class CameraFootprintTest;
+    friend class GeoviewSceneTest;
+    friend class SceneBench;
+
+    // The steps of the scene set-up (see GeoviewMapWidgetScene.cpp).
+    void setUpViewer();
+    void setUpCamera();
+    void addReadoutLabels();
+    void addGridButtons();
+    void loadCommonEarthFile();
+    void setUpFootprint();
+    void addSky();
+    void setUpPlacemarkStyles();
+    void addScaleBar();
+    void addSideButtons();
+    void addMeasureTool();
+    void setUpMeasureStyles();
+    void bindZoom();
+    geo::ImageControl *addButton(osg::Image *image);
+
+    // Pointer input (see GeoviewMapWidgetInput.cpp).
+    bool pickUnderPointer(const osgGA::GUIEventAdapter &ea, osg::Vec3d &picked);
+    void drawLiveMeasureLine(const osg::Vec3d &picked);
+    void dropPlacemark(const osg::Vec3d &picked);
+    void addNumberedPlacemark(double longitude, double latitude);
+    void takeMeasuringPoint(const osg::Vec3d &point);
+    void startMeasurement(const osg::Vec3d &point);
+    void completeMeasurement(const osg::Vec3d &point);
+    void showLength(const osg::Vec3d &point);
+    void forgetCompletedMeasureLine();
+    void detachMeasureMarks();
+    void detachFromScene(osg::Node *node);
+
+    // Buttons (see GeoviewMapWidgetButtons.cpp).
+    void toggleButton(bool &toggle, geo::ImageControl *button, const char *number, bool &mode);
+    void toggleFollow();
+    void setUpFollow();
+    void clearPlacemarksAndMeasure();
+    void showButtonImage(geo::ImageControl *button, const char *number, bool toggled);
 
     // False, after one log line, while no map is installed.
     bool hasMapNode(const char *operation);
@@ -188,6 +239,9 @@ private:
     geo::Viewpoint m_followViewpoint;
     osg::ref_ptr<osg::Group> m_trackGroup;
     osg::ref_ptr<osg::Geode> m_trackGeode;
+
+    osg::ref_ptr<geo::MeasureToolHandler> m_measureTool;
+    osg::ref_ptr<osg::MatrixTransform> m_followTransform;
 
     bool m_reportedNoMap;
 

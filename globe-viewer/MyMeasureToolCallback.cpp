@@ -1,0 +1,6 @@
+#include "MyMeasureToolCallback.h"
+
+void MyMeasureToolCallback::onDistanceChanged(geo::MeasureToolHandler *, double distance)
+{
+    m_lastDistance = distance;
+}

@@ -1,0 +1,619 @@
+#include <QtTest>
+
+#include <osg/Geometry>
+#include <osg/LineWidth>
+#include <osg/MatrixTransform>
+#include <osgUtil/UpdateVisitor>
+
+#include <cmath>
+
+#include "CreateTrackCallback.h"
+#include "GaussKrugerProjection.h"
+#include "GeoviewMapInputWidget.h"
+#include "GeoviewMapOffsetInputWidget.h"
+#include "GeoviewMapState.h"
+#include "GeoviewMapWidget.h"
+#include "OsgViewerWidget.h"
+#include "platform/CommonDataFolder.h"
+
+Q_DECLARE_METATYPE(osg::Vec3f)
+
+namespace {
+
+constexpr int kViewWidth = 800;
+constexpr int kViewHeight = 600;
+const QString sourceEarthFile = QStringLiteral(STATION_BIN_DIR "/data/arcgis.earth");
+
+// Counts the zooms that reach the manipulator, with the step they asked for.
+class CountingManipulator : public geo::EarthManipulator
+{
+public:
+    void zoom(double dx, double dy) override
+    {
+        zooms.append(qMakePair(dx, dy));
+        geo::EarthManipulator::zoom(dx, dy);
+    }
+    QVector<QPair<double, double>> zooms;
+};
+
+// Great-circle distance on the mean earth radius: independent of the
+// globe's own geodesy, and within a few tenths of a percent of it.
+double haversineMetres(double lon1, double lat1, double lon2, double lat2)
+{
+    const double r = 6371008.8;
+    const double p1 = qDegreesToRadians(lat1), p2 = qDegreesToRadians(lat2);
+    const double dp = p2 - p1, dl = qDegreesToRadians(lon2 - lon1);
+    const double a = std::sin(dp / 2) * std::sin(dp / 2) + std::cos(p1) * std::cos(p2) * std::sin(dl / 2) * std::sin(dl / 2);
+    return 2 * r * std::asin(std::sqrt(a));
+}
+
+QString imageName(const geo::ImageControl *button)
+{
+    return button->getImage() ? QFileInfo(QString::fromStdString(button->getImage()->getFileName())).fileName()
+                              : QString();
+}
+
+QString earthTarget() { return platform::commonDataFolder() + "/Geotiles/Geoview.earth"; }
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class GeoviewSceneTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void gaussKruger_data();
+    void gaussKruger();
+    void earthFileCopy_data();
+    void earthFileCopy();
+    void readoutShowsThePickedPoint();
+    void movesWithAButtonHeldChangeNothing();
+    void rightReleases_data();
+    void rightReleases();
+    void measuringSequence();
+    void nextMeasurementClearsTheLast();
+    void clearButtonBranches();
+    void buttonImagesSwap_data();
+    void buttonImagesSwap();
+    void zoomKeysAndButtons_data();
+    void zoomKeysAndButtons();
+    void dragFromAButtonLeavesTheGlobe();
+    void followModeSetUpOnceAndReapplied();
+    void trailSegmentsAreRedAndFiveWide();
+    void straightTrailStaysShort_data();
+    void straightTrailStaysShort();
+
+private:
+    void showScene();
+    void frame() { m_widget->m_glWidget->grabFramebuffer(); }
+    void lookDownAt(double lon, double lat, double range);
+    QPoint pixelOf(double lon, double lat) const;
+    void send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held);
+    void moveTo(QPoint at, Qt::MouseButtons held = Qt::NoButton);
+    void click(QPoint at, Qt::MouseButton button = Qt::LeftButton);
+    void clickButton(geo::ImageControl *button);
+    bool inRoot(osg::Node *node) const { return node && m_widget->m_root->containsNode(node); }
+    QString labelText() const { return QString::fromStdString(GeoviewMapState::lengthLabel->getText()); }
+
+    GeoviewMapWidget *m_widget = nullptr;
+    osg::ref_ptr<CountingManipulator> m_counting;
+};
+
+void GeoviewSceneTest::init()
+{
+    // The modes and toggles live once per program; each case starts from
+    // the values a fresh viewer has.
+    namespace S = GeoviewMapState;
+    S::placemarkMode = S::measuringMode = false;
+    S::placemarkToggle = S::measuringToggle = S::followToggle = S::clearToggle = true;
+    S::measureClickCount = S::measurementCount = 0;
+    S::keepMarkers = false;
+    S::startMarker = S::endMarker = nullptr;
+    m_widget = new GeoviewMapWidget(nullptr);
+    m_counting = new CountingManipulator;
+    m_widget->m_manipulator = m_counting;
+}
+
+void GeoviewSceneTest::cleanup()
+{
+    delete m_widget;
+    m_widget = nullptr;
+    // Every case but the copy's own starts with no copy of the earth file.
+    QFile::remove(earthTarget());
+}
+
+void GeoviewSceneTest::showScene()
+{
+    QSignalSpy initialized(m_widget->m_glWidget, &OsgViewerWidget::initialized);
+    m_widget->resize(kViewWidth, kViewHeight);
+    m_widget->show();
+    QVERIFY(!initialized.isEmpty() || initialized.wait(10000));
+    frame();
+}
+
+void GeoviewSceneTest::lookDownAt(double lon, double lat, double range)
+{
+    m_counting->setViewpoint(geo::Viewpoint("", lon, lat, 0.0, 0.0, -90.0, range));
+    frame();
+    frame();
+}
+
+QPoint GeoviewSceneTest::pixelOf(double lon, double lat) const
+{
+    osg::Vec3d world;
+    geo::GeoPoint(geo::SpatialReference::wgs84Geographic(), lon, lat).toWorld(world);
+    const osg::Camera *camera = m_widget->m_viewer->getCamera();
+    const osg::Vec3d window = world * camera->getViewMatrix() * camera->getProjectionMatrix()
+                              * camera->getViewport()->computeWindowMatrix();
+    return QPoint(qRound(window.x()), kViewHeight - qRound(window.y()));
+}
+
+void GeoviewSceneTest::send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent event(type, at, m_widget->m_glWidget->mapToGlobal(at), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_widget->m_glWidget, &event);
+}
+
+void GeoviewSceneTest::moveTo(QPoint at, Qt::MouseButtons held)
+{
+    send(QEvent::MouseMove, at, Qt::NoButton, held);
+    frame();
+}
+
+void GeoviewSceneTest::click(QPoint at, Qt::MouseButton button)
+{
+    send(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+    send(QEvent::MouseButtonPress, at, button, button);
+    send(QEvent::MouseButtonRelease, at, button, Qt::NoButton);
+    frame();
+}
+
+void GeoviewSceneTest::clickButton(geo::ImageControl *button)
+{
+    QVERIFY(button != nullptr);
+    const geo::ControlRect &r = button->rect();
+    QVERIFY(r.width > 0);
+    click(QPoint(int(r.x + r.width / 2), int(r.y + r.height / 2)));
+}
+
+void GeoviewSceneTest::gaussKruger_data()
+{
+    QTest::addColumn<double>("latitude");
+    QTest::addColumn<double>("longitude");
+    QTest::addColumn<int>("northing");
+    QTest::addColumn<int>("easting");
+    QTest::newRow("Moscow, zone 7") << 55.75246 << 37.62499 << 6181966 << 7413663;
+    QTest::newRow("Shenzhen, zone 19") << 22.543854 << 113.91088 << 2496986 << 19799520;
+    QTest::newRow("equator on zone 1's meridian") << 0.0 << 3.0 << 0 << 1500000;
+    QTest::newRow("west of Greenwich, zone 0") << 40.0 << -10.0 << 4453153 << -98025;
+}
+
+void GeoviewSceneTest::gaussKruger()
+{
+    QFETCH(double, latitude);
+    QFETCH(double, longitude);
+    const GaussKrugerProjection plane = GaussKrugerProjection::fromLatLon(latitude, longitude);
+    QFETCH(int, northing);
+    QFETCH(int, easting);
+    QCOMPARE(int(plane.northing), northing);
+    QCOMPARE(int(plane.easting), easting);
+}
+
+void GeoviewSceneTest::earthFileCopy_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("mapLoads");
+
+    const QByteArray source = contentsOf(sourceEarthFile);
+    QTest::newRow("first start copies") << QByteArray() << true;
+    QTest::newRow("second start keeps the operator's copy")
+        << QByteArray(source).append("<!-- the operator's own -->\n") << true;
+    QTest::newRow("a copy without a map leaves controls and link") << QByteArray("not an earth file") << false;
+}
+
+void GeoviewSceneTest::earthFileCopy()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, mapLoads);
+    QFile::remove(earthTarget());
+    if (!before.isEmpty())
+        QVERIFY(writeFile(earthTarget(), before));
+    QVERIFY(writeFile(earthTarget() + ".txt", "left from an earlier start"));
+    if (!mapLoads)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no map in the earth file"));
+
+    QSignalSpy finished(m_widget, &GeoviewMapWidget::earthFileLoadFinished);
+    QSignalSpy mapFinished(m_widget, &GeoviewMapWidget::earthMapLoadFinished);
+    if (!mapLoads)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^no map node"));
+    showScene();
+
+    QCOMPARE(contentsOf(earthTarget()), before.isEmpty() ? contentsOf(sourceEarthFile) : before);
+    QCOMPARE(contentsOf(earthTarget() + ".txt"), QByteArray("xx"));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toBool(), mapLoads);
+    QCOMPARE(mapFinished.count(), 1);
+    QCOMPARE(m_widget->m_mapNode != nullptr, mapLoads);
+    // The controls are there with or without a map.
+    for (geo::ImageControl *button : {m_widget->m_button09.get(), m_widget->m_button10.get(), m_widget->m_button07.get(),
+                                      m_widget->m_button08.get(), m_widget->m_button01.get(), m_widget->m_button06.get(),
+                                      m_widget->m_gridButton02.get(), m_widget->m_gridButton03.get()})
+        QVERIFY(button != nullptr && button->getImage() != nullptr);
+    QCOMPARE(m_widget->m_scaleBar.valid(), mapLoads);
+    // Events still pass without a map.
+    click(QPoint(400, 300), Qt::RightButton);
+    QVERIFY(m_widget->m_inputWidget->isVisible());
+}
+
+void GeoviewSceneTest::readoutShowsThePickedPoint()
+{
+    showScene();
+    lookDownAt(113.91088, 22.543854, 5000.0);
+    QSignalSpy moved(m_widget, &GeoviewMapWidget::mousePositionChanged);
+    QSignalSpy viewMoved(m_widget, &GeoviewMapWidget::viewPositionChanged);
+    moveTo(pixelOf(113.91088, 22.543854));
+
+    QCOMPARE(moved.count(), 1);
+    const double lon = moved.first().at(0).toDouble(), lat = moved.first().at(1).toDouble();
+    // One pixel is about 4.5 m here, some 5e-5 degrees.
+    QVERIFY2(std::fabs(lon - 113.91088) < 1e-4 && std::fabs(lat - 22.543854) < 1e-4,
+             qPrintable(QString("picked %1, %2").arg(lon, 0, 'f', 7).arg(lat, 0, 'f', 7)));
+    const QString readout = QString::fromStdString(GeoviewMapState::coordinateLabel->text());
+    QVERIFY2(QRegularExpression("^Lon:113\\.91\\d{4}  Lat:22\\.54\\d{4}  Alt:-?\\d+\\.\\d{6}$").match(readout).hasMatch(),
+             qPrintable(readout));
+    QCOMPARE(readout.mid(4, 10), QString::number(lon, 'f', 6));
+    // The plane coordinates are those of the picked point, truncated.
+    const GaussKrugerProjection plane = GaussKrugerProjection::fromLatLon(lat, lon);
+    QCOMPARE(moved.first().at(3).toDouble(), double(int(plane.northing)));
+    QCOMPARE(moved.first().at(4).toDouble(), double(int(plane.easting)));
+    QVERIFY(std::fabs(moved.first().at(3).toDouble() - 2496986) < 20);
+    QCOMPARE(viewMoved.count(), 1);
+    QVERIFY(std::fabs(viewMoved.first().at(0).toDouble() - 113.91088) < 1e-6);
+
+    // Over space there is no pick: the readout stays, the view still reports.
+    lookDownAt(113.91088, 22.543854, 3.0e7);
+    moveTo(QPoint(5, 5));
+    QCOMPARE(moved.count(), 1);
+    QCOMPARE(QString::fromStdString(GeoviewMapState::coordinateLabel->text()), readout);
+    QCOMPARE(viewMoved.count(), 2);
+}
+
+void GeoviewSceneTest::movesWithAButtonHeldChangeNothing()
+{
+    showScene();
+    lookDownAt(114.0, 22.5, 20000.0);
+    moveTo(QPoint(400, 300));
+    const std::string readout = GeoviewMapState::coordinateLabel->text();
+    QSignalSpy moved(m_widget, &GeoviewMapWidget::mousePositionChanged);
+    send(QEvent::MouseButtonPress, QPoint(400, 300), Qt::RightButton, Qt::RightButton);
+    frame();
+    moveTo(QPoint(450, 330), Qt::RightButton);
+    moveTo(QPoint(500, 360), Qt::RightButton);
+    QCOMPARE(moved.count(), 0);
+    QCOMPARE(GeoviewMapState::coordinateLabel->text(), readout);
+    // The release still counts: a right drag ends by opening the dialog.
+    send(QEvent::MouseButtonRelease, QPoint(500, 360), Qt::RightButton, Qt::NoButton);
+    frame();
+    QVERIFY(m_widget->m_inputWidget->isVisible());
+}
+
+void GeoviewSceneTest::rightReleases_data()
+{
+    QTest::addColumn<bool>("placemarkMode");
+    QTest::newRow("placemark mode drops numbered placemarks") << true;
+    QTest::newRow("otherwise the position dialog opens") << false;
+}
+
+void GeoviewSceneTest::rightReleases()
+{
+    QFETCH(bool, placemarkMode);
+    showScene();
+    lookDownAt(114.0, 22.5, 20000.0);
+    if (placemarkMode)
+        clickButton(m_widget->m_button09.get());
+    const int first = GeoviewMapState::placemarkCounter;
+    click(pixelOf(114.01, 22.5), Qt::RightButton);
+    click(pixelOf(113.99, 22.5), Qt::RightButton);
+
+    QCOMPARE(m_widget->m_inputWidget->isVisible(), !placemarkMode);
+    QCOMPARE(int(m_widget->m_placemarks.size()), placemarkMode ? 2 : 0);
+    if (!placemarkMode)
+        return;
+    QCOMPARE(QString::fromStdString(m_widget->m_placemarks[0]->getText()), QString("Geo Point %1").arg(first));
+    QCOMPARE(QString::fromStdString(m_widget->m_placemarks[1]->getText()), QString("Geo Point %1").arg(first + 1));
+    QVERIFY(std::fabs(m_widget->m_placemarks[0]->getPosition().x() - 114.01) < 1e-3);
+    QVERIFY(std::fabs(m_widget->m_placemarks[1]->getPosition().x() - 113.99) < 1e-3);
+    QVERIFY(inRoot(m_widget->m_placemarks[1].get()));
+    QCOMPARE(m_widget->m_lastPlacemark, m_widget->m_placemarks[1]);
+}
+
+void GeoviewSceneTest::measuringSequence()
+{
+    using namespace GeoviewMapState;
+    showScene();
+    lookDownAt(114.0, 22.5, 20000.0);
+    // The release of the click that switches measuring on is the first.
+    clickButton(m_widget->m_button07.get());
+    QVERIFY(measuringMode);
+    QVERIFY(m_widget->m_measurePoints.empty());
+    QVERIFY(!startMarker.valid());
+
+    const QPoint a = pixelOf(113.98, 22.49), b = pixelOf(114.0, 22.5), c = pixelOf(114.02, 22.51);
+    click(a);
+    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
+    QVERIFY(inRoot(startMarker.get()));
+    QCOMPARE(QString::fromStdString(startMarker->getText()), QString("Start"));
+    QCOMPARE(measureLabelText, QString::fromUtf8("Length\xEF\xBC\x9A" "0 m"));
+    const osg::Vec3d start = m_widget->m_measurePoints.front();
+
+    // Moving draws the live segment from the point to the pointer.
+    QSignalSpy moved(m_widget, &GeoviewMapWidget::mousePositionChanged);
+    moveTo(b);
+    QVERIFY(liveMeasureLine.valid());
+    QCOMPARE(int(liveMeasureLine->getFeature()->getGeometry()->size()), 2);
+    QVERIFY(labelText().startsWith(QString::fromUtf8("Length\xEF\xBC\x9A")));
+
+    click(c);
+    QVERIFY(m_widget->m_measurePoints.empty());
+    QCOMPARE(measurementCount, 1);
+    QVERIFY(inRoot(endMarker.get()));
+    QCOMPARE(QString::fromStdString(endMarker->getText()), QString("End"));
+    const geo::LineString *line = measureLine->getFeature()->getGeometry();
+    QCOMPARE(int(line->size()), 2);
+    QVERIFY(liveMeasureLine->getFeature()->getGeometry()->empty());
+    const osg::Vec3d end = line->back();
+    const QRegularExpressionMatch m =
+        QRegularExpression(QString::fromUtf8("^Length\xEF\xBC\x9A([0-9.e+]+) m$")).match(labelText());
+    QVERIFY2(m.hasMatch(), qPrintable(labelText()));
+    const double expected = haversineMetres(start.x(), start.y(), end.x(), end.y());
+    QVERIFY2(std::fabs(m.captured(1).toDouble() - expected) < expected * 0.004,
+             qPrintable(QString("%1 against %2").arg(labelText()).arg(expected)));
+    QCOMPARE(lengthLabel->getPosition().x(), end.x());
+
+    // A finished measurement leaves moves alone.
+    const QString finishedText = labelText();
+    moveTo(b);
+    QCOMPARE(labelText(), finishedText);
+    QVERIFY(liveMeasureLine->getFeature()->getGeometry()->empty());
+}
+
+void GeoviewSceneTest::nextMeasurementClearsTheLast()
+{
+    using namespace GeoviewMapState;
+    showScene();
+    lookDownAt(114.0, 22.5, 20000.0);
+    clickButton(m_widget->m_button07.get());
+    click(pixelOf(113.98, 22.49));
+    click(pixelOf(114.02, 22.51));
+    const osg::ref_ptr<geo::FeatureNode> oldLine = measureLine;
+    const osg::ref_ptr<geo::PlaceNode> oldStart = startMarker, oldEnd = endMarker, oldLabel = lengthLabel;
+
+    click(pixelOf(114.0, 22.48));
+    for (osg::Node *old : {static_cast<osg::Node *>(oldLine.get()), static_cast<osg::Node *>(oldStart.get()),
+                           static_cast<osg::Node *>(oldEnd.get()), static_cast<osg::Node *>(oldLabel.get())})
+        QVERIFY(!inRoot(old));
+    QVERIFY(startMarker != oldStart && inRoot(startMarker.get()));
+    QVERIFY(measureLine != oldLine && inRoot(measureLine.get()));
+    QCOMPARE(measurementCount, 0);
+    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
+}
+
+void GeoviewSceneTest::clearButtonBranches()
+{
+    using namespace GeoviewMapState;
+    showScene();
+    lookDownAt(114.0, 22.5, 20000.0);
+    clickButton(m_widget->m_button09.get());
+    click(pixelOf(114.01, 22.5), Qt::RightButton);
+    clickButton(m_widget->m_button07.get());
+    click(pixelOf(113.98, 22.49));
+    click(pixelOf(114.02, 22.51));
+    QCOMPARE(int(m_widget->m_placemarks.size()), 1);
+    const osg::ref_ptr<geo::PlaceNode> placemark = m_widget->m_placemarks.front();
+
+    // After a finished measurement: everything goes, measuring goes off.
+    clickButton(m_widget->m_button06.get());
+    QVERIFY(!inRoot(placemark.get()));
+    QVERIFY(m_widget->m_placemarks.empty());
+    QVERIFY(!measureLine.valid());
+    QVERIFY(!inRoot(startMarker.get()) && !inRoot(endMarker.get()) && !inRoot(lengthLabel.get()));
+    QCOMPARE(imageName(m_widget->m_button06.get()), QString("Optivane06_02.png"));
+    QCOMPARE(imageName(m_widget->m_button07.get()), QString("Optivane07_01.png"));
+    QVERIFY(!measuringMode);
+
+    // The measuring button then switches measuring on again.
+    clickButton(m_widget->m_button07.get());
+    QVERIFY(measuringMode);
+    QCOMPARE(imageName(m_widget->m_button07.get()), QString("Optivane07_02.png"));
+
+    // A started measurement survives the other branch, which only clears
+    // placemarks.
+    click(pixelOf(113.98, 22.49));
+    QVERIFY(inRoot(startMarker.get()));
+    click(pixelOf(114.0, 22.45), Qt::RightButton);
+    clickButton(m_widget->m_button06.get());
+    QVERIFY(m_widget->m_placemarks.empty());
+    QVERIFY(inRoot(startMarker.get()));
+    QCOMPARE(imageName(m_widget->m_button06.get()), QString("Optivane06_01.png"));
+}
+
+void GeoviewSceneTest::buttonImagesSwap_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::newRow("placemarks") << "09";
+    QTest::newRow("measuring") << "07";
+    QTest::newRow("follow") << "08";
+    QTest::newRow("clear") << "06";
+}
+
+void GeoviewSceneTest::buttonImagesSwap()
+{
+    QFETCH(QString, number);
+    showScene();
+    const QMap<QString, geo::ImageControl *> buttons{{"09", m_widget->m_button09.get()},
+                                                     {"07", m_widget->m_button07.get()},
+                                                     {"08", m_widget->m_button08.get()},
+                                                     {"06", m_widget->m_button06.get()}};
+    geo::ImageControl *button = buttons.value(number);
+    QCOMPARE(imageName(button), QString("Optivane%1_01.png").arg(number));
+    clickButton(button);
+    QCOMPARE(imageName(button), QString("Optivane%1_02.png").arg(number));
+    clickButton(button);
+    QCOMPARE(imageName(button), QString("Optivane%1_01.png").arg(number));
+}
+
+void GeoviewSceneTest::zoomKeysAndButtons_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("zooms");
+    QTest::addColumn<double>("step");
+    QTest::newRow("key 0 zooms in on press and release") << "0" << 2 << 0.1;
+    QTest::newRow("key 1 zooms out on press and release") << "1" << 2 << -0.1;
+    QTest::newRow("other keys do not zoom") << "2" << 0 << 0.0;
+    QTest::newRow("grid button 02") << "button02" << 1 << 0.1;
+    QTest::newRow("grid button 03") << "button03" << 1 << -0.1;
+}
+
+void GeoviewSceneTest::zoomKeysAndButtons()
+{
+    QFETCH(QString, input);
+    QFETCH(int, zooms);
+    QFETCH(double, step);
+    showScene();
+    if (input == "button02") {
+        clickButton(m_widget->m_gridButton02.get());
+    } else if (input == "button03") {
+        clickButton(m_widget->m_gridButton03.get());
+    } else {
+        QTest::keyClick(m_widget->m_glWidget, input.at(0).toLatin1());
+        frame();
+    }
+    QCOMPARE(m_counting->zooms.size(), zooms);
+    for (const auto &zoom : m_counting->zooms)
+        QCOMPARE(zoom, qMakePair(step, step));
+}
+
+void GeoviewSceneTest::dragFromAButtonLeavesTheGlobe()
+{
+    showScene();
+    lookDownAt(114.0, 22.5, 20000.0);
+    const geo::ControlRect r = m_widget->m_button06->rect();
+    const QPoint from(int(r.x + r.width / 2), int(r.y + r.height / 2));
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    frame();
+    moveTo(from + QPoint(100, 80), Qt::LeftButton);
+    moveTo(from + QPoint(200, 160), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, from + QPoint(200, 160), Qt::LeftButton, Qt::NoButton);
+    frame();
+    const geo::GeoPoint focal = m_counting->getViewpoint().focalPoint();
+    QCOMPARE(focal.x(), 114.0);
+    QCOMPARE(focal.y(), 22.5);
+}
+
+void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
+{
+    showScene();
+    GeoviewMapWidget *w = m_widget;
+    w->autoGoToPosition(0, 0, 0, 0, 114.0, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
+    w->autoGoToPosition(0, 0, 0, 0, 114.001, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
+    auto followTransforms = [w] {
+        int found = 0;
+        for (unsigned i = 0; i < w->m_root->getNumChildren(); ++i)
+            found += w->m_root->getChild(i) == w->m_followTransform.get() ? 1 : 0;
+        return found;
+    };
+
+    clickButton(w->m_button08.get());
+    QCOMPARE(followTransforms(), 1);
+    QVERIFY(w->m_followViewpoint.isValid());
+    QCOMPARE(w->m_followViewpoint.getNode(), w->m_droneModel.get());
+    QCOMPARE(w->m_followViewpoint.range().as(geo::Units::METERS), 1600.0);
+    QCOMPARE(w->m_followViewpoint.pitch().as(geo::Units::DEGREES), -90.0);
+    QVERIFY(dynamic_cast<osg::AnimationPathCallback *>(w->m_droneHolder->getUpdateCallback()));
+    QVERIFY(w->m_mapNode->containsNode(w->m_trackGroup.get()));
+    QVERIFY(m_counting->isTethering());
+
+    clickButton(w->m_button08.get());
+    QVERIFY(!m_counting->isTethering());
+    const osg::ref_ptr<osg::MatrixTransform> first = w->m_followTransform;
+    clickButton(w->m_button08.get());
+    QVERIFY(m_counting->isTethering());
+    QCOMPARE(w->m_followTransform, first);
+    QCOMPARE(followTransforms(), 1);
+    QCOMPARE(imageName(w->m_button08.get()), QString("Optivane08_02.png"));
+}
+
+void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
+{
+    showScene();
+    GeoviewMapWidget *w = m_widget;
+    for (int i = 0; i < 5; ++i)
+        w->autoGoToPosition(0, 0, 0, 0, 114.0 + 0.01 * i, 22.5 + 0.003 * i * i, 300, 0, 0, 0, 0, 0, 0, 0, 0);
+    clickButton(w->m_button08.get());
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), w->m_trackGroup->getNumChildren() >= 3), 10000);
+    frame();
+
+    const osg::Vec3f holderAt(w->m_droneHolder->getMatrix().getTrans());
+    auto *last = dynamic_cast<osg::Geode *>(w->m_trackGroup->getChild(w->m_trackGroup->getNumChildren() - 1));
+    QVERIFY(last != nullptr);
+    auto *geometry = last->getDrawable(0)->asGeometry();
+    const auto *vertices = static_cast<const osg::Vec3Array *>(geometry->getVertexArray());
+    QCOMPARE(vertices->size(), 2u);
+    QCOMPARE(vertices->back(), holderAt);
+    const auto *colours = static_cast<const osg::Vec4Array *>(geometry->getColorArray());
+    QCOMPARE(colours->front(), osg::Vec4(1, 0, 0, 1));
+    auto *width = dynamic_cast<osg::LineWidth *>(geometry->getStateSet()->getAttribute(osg::StateAttribute::LINEWIDTH));
+    QVERIFY(width != nullptr);
+    QCOMPARE(width->getWidth(), 5.0f);
+}
+
+void GeoviewSceneTest::straightTrailStaysShort_data()
+{
+    QTest::addColumn<QVector<osg::Vec3f>>("positions");
+    QTest::addColumn<int>("segments");
+    QTest::newRow("a straight run collapses into its last segment")
+        << QVector<osg::Vec3f>{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}, {5, 0, 0}, {6, 0, 0}} << 3;
+    QTest::newRow("standing still adds no more")
+        << QVector<osg::Vec3f>{{1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}} << 3;
+    QTest::newRow("every turn is kept")
+        << QVector<osg::Vec3f>{{1, 0, 0}, {1, 1, 0}, {2, 1, 0}, {2, 2, 0}, {3, 2, 0}} << 5;
+}
+
+void GeoviewSceneTest::straightTrailStaysShort()
+{
+    QFETCH(QVector<osg::Vec3f>, positions);
+    QFETCH(int, segments);
+    osg::ref_ptr<osg::Group> track = new osg::Group;
+    osg::ref_ptr<osg::MatrixTransform> holder = new osg::MatrixTransform;
+    holder->addUpdateCallback(new CreateTrackCallback(track.get(), holder.get(), 5.0f));
+    osgUtil::UpdateVisitor update;
+    for (const osg::Vec3f &at : positions) {
+        holder->setMatrix(osg::Matrix::translate(at));
+        holder->accept(update);
+    }
+    QCOMPARE(int(track->getNumChildren()), segments);
+    // The trail always reaches the holder's last position.
+    auto *last = static_cast<osg::Geode *>(track->getChild(track->getNumChildren() - 1));
+    const auto *vertices = static_cast<const osg::Vec3Array *>(last->getDrawable(0)->asGeometry()->getVertexArray());
+    QCOMPARE(vertices->back(), positions.back());
+}
+
+
+QTEST_MAIN(GeoviewSceneTest)
+#include "tst_geoviewscene.moc"
