@@ -42,6 +42,13 @@ Geoscope::Geoscope(QWidget *parent)
     show();
 }
 
+Geoscope::~Geoscope()
+{
+    // The link's node listens under this process's id; it goes with the
+    // window, so that a later window of the same process can take it.
+    delete m_client;
+}
+
 QJsonObject Geoscope::decodeLaunchToken(const QString &token)
 {
     return QJsonDocument::fromJson(QByteArray::fromBase64(token.toUtf8())).object();

@@ -18,6 +18,7 @@ class Geoscope : public QWidget
 
 public:
     explicit Geoscope(QWidget *parent);
+    ~Geoscope() override;
 
     // The launch token that follows "-Geoframe": Base64 of a JSON object.
     // Anything that does not decode to an object gives an empty object.
