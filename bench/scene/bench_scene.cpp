@@ -1,0 +1,96 @@
+// Frames per second of the complete globe scene (globe, controls, compass,
+// scale bar, drone with its flight path and trail, camera footprint) at
+// 1280x800, with a long flight path and position messages arriving at the
+// rate a drone link sends them.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+
+#include "GeoviewMapWidget.h"
+#include "OsgViewerWidget.h"
+
+namespace {
+
+constexpr int kPathPoints = 10000;
+constexpr int kMessagesPerSecond = 50;
+constexpr int kSeconds = 10;
+
+} // namespace
+
+class SceneBench
+{
+public:
+    explicit SceneBench(GeoviewMapWidget &widget) : m_widget(widget) {}
+
+    // A slow spiral out of Shenzhen, so every new point turns the heading.
+    void send(int i)
+    {
+        const double t = i * 0.002;
+        const double lon = 114.0 + 0.02 * t * std::cos(t), lat = 22.5 + 0.02 * t * std::sin(t);
+        m_widget.autoGoToPosition(0, 5.5, lon + 0.002, lat + 0.002, lon, lat, 300, 0, std::fmod(i * 0.5, 360.0), 0,
+                                  60, 0, std::fmod(i * 0.5, 360.0), 0, 0);
+    }
+
+    void follow() { m_widget.onControlClicked(m_widget.m_button08.get(), osg::Vec2f(), 1); }
+    unsigned frameNumber() const { return m_widget.m_viewer->getFrameStamp()->getFrameNumber(); }
+    size_t trailSegments() const { return m_widget.m_trackGroup->getNumChildren(); }
+
+private:
+    GeoviewMapWidget &m_widget;
+};
+
+int main(int argc, char **argv)
+{
+    // The viewer copies its earth file into the common data folder; keep
+    // that out of the user's own.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    QApplication app(argc, argv);
+
+    GeoviewMapWidget widget(nullptr);
+    OsgViewerWidget *gl = widget.findChild<OsgViewerWidget *>();
+    QSignalSpy initialized(gl, &OsgViewerWidget::initialized);
+    widget.resize(1280, 800);
+    widget.show();
+    if (initialized.isEmpty() && !initialized.wait(20000)) {
+        std::fprintf(stderr, "the GL widget never came up\n");
+        return 1;
+    }
+    SceneBench bench(widget);
+
+    QElapsedTimer loading;
+    loading.start();
+    for (int i = 0; i < kPathPoints; ++i)
+        bench.send(i);
+    std::printf("path of %d points with footprints: %.1f ms\n", kPathPoints, double(loading.elapsed()));
+    bench.follow();
+
+    int sent = kPathPoints;
+    QTimer messages;
+    QObject::connect(&messages, &QTimer::timeout, [&] { bench.send(sent++); });
+    messages.start(1000 / kMessagesPerSecond);
+
+    // Let the follow flight settle before counting.
+    QTimer::singleShot(2000, [&] {
+        const unsigned firstFrame = bench.frameNumber();
+        const int firstMessage = sent;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer::singleShot(kSeconds * 1000, [&, firstFrame, firstMessage, clock] {
+            const double seconds = clock.elapsed() / 1000.0;
+            std::printf("frames: %u in %.2f s = %.1f fps at 1280x800\n", bench.frameNumber() - firstFrame, seconds,
+                        (bench.frameNumber() - firstFrame) / seconds);
+            std::printf("position messages: %d in %.2f s = %.1f per second\n", sent - firstMessage, seconds,
+                        (sent - firstMessage) / seconds);
+            std::printf("trail segments: %zu\n", bench.trailSegments());
+            app.quit();
+        });
+    });
+    return app.exec();
+}
