@@ -386,6 +386,10 @@ void GeoviewSceneTest::measuringSequence()
              qPrintable(QString("%1 against %2").arg(labelText()).arg(expected)));
     QCOMPARE(lengthLabel->getPosition().x(), end.x());
 
+    const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
+    QDir().mkpath(folder);
+    m_widget->m_glWidget->grabFramebuffer().save(folder + "/geoview-measurement.png");
+
     // A finished measurement leaves moves alone.
     const QString finishedText = labelText();
     moveTo(b);
