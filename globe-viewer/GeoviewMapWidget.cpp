@@ -150,21 +150,20 @@ void GeoviewMapWidget::autoGoToPosition(double dVerticalAngle, double dEOOptical
                                         double dUAVGPSDirection, double dUAVYaw,
                                         double dUAVPitch, double dUAVRoll)
 {
-    Q_UNUSED(dVerticalAngle) Q_UNUSED(dEOOpticalZoom) Q_UNUSED(dTargetLatitude)
-    Q_UNUSED(dYaw) Q_UNUSED(dYawAbs) Q_UNUSED(dPitch) Q_UNUSED(dFov) Q_UNUSED(dUAVGPSDirection)
-    Q_UNUSED(dUAVPitch) Q_UNUSED(dUAVRoll)
-
     GeoviewMapState::droneLongitude = dLongitude;
     GeoviewMapState::droneLatitude = dLatitude;
     GeoviewMapState::droneAltitude = dAltitude;
 
-    // The camera footprint is drawn here once the scene has one; a NaN
-    // target longitude counts as given.
+    // A NaN target longitude counts as given.
     const bool targetGiven = dTargetLongitude != 0.0;
     if (!targetGiven && dLongitude == 0.0)
         return;
     if (!hasMapNode("autoGoToPosition"))
         return;
+    if (targetGiven)
+        drawCameraFootprint(dVerticalAngle, dEOOpticalZoom, dTargetLongitude, dTargetLatitude,
+                            dLongitude, dLatitude, dAltitude, dYaw, dYawAbs, dPitch, dFov,
+                            dUAVGPSDirection, dUAVYaw, dUAVPitch, dUAVRoll);
     if (dLongitude == 0.0)
         return;
     // Route points are never removed: one that is not a number would spoil

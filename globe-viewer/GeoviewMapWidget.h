@@ -21,7 +21,11 @@
 #include <utility>
 #include <vector>
 
+#include "Compass.h"
+#include "ScaleBar.h"
 #include "geo/Angle.h"
+#include "geo/CircleNode.h"
+#include "geo/CircleNodeEditor.h"
 #include "geo/ControlCanvas.h"
 #include "geo/Distance.h"
 #include "geo/EarthManipulator.h"
@@ -73,6 +77,13 @@ public:
                                                 const geo::SpatialReference *srs, float radius,
                                                 double loopTime);
 
+    // The camera's footprint on the ground (see GeoviewMapWidgetFootprint.cpp).
+    bool drawCameraFootprint(double dVerticalAngle, double dEOOpticalZoom, double dTargetLongitude,
+                             double dTargetLatitude, double dLongitude, double dLatitude,
+                             double dAltitude, double dYaw, double dYawAbs, double dPitch,
+                             double dFov, double dUAVGPSDirection, double dUAVYaw,
+                             double dUAVPitch, double dUAVRoll);
+
     // The heading key that a drone yaw in degrees gives; false when the yaw
     // is not a finite number.
     static bool headingKeyOf(double dUAVYaw, int &key);
@@ -115,6 +126,7 @@ private:
     friend class GeoviewMapWidgetTest;
     friend class GeoscopeTest;
     friend class FlightPathBench;
+    friend class CameraFootprintTest;
 
     // False, after one log line, while no map is installed.
     bool hasMapNode(const char *operation);
@@ -168,6 +180,10 @@ private:
     osg::ref_ptr<osg::Image> m_image06;
     const geo::SpatialReference *m_geographicSRS;
     osg::ref_ptr<geo::PlaceNode> m_targetPlacemark;
+    osg::ref_ptr<geo::CircleNode> m_footprintSector;
+    osg::ref_ptr<geo::CircleNodeEditor> m_footprintEditor;
+    osg::ref_ptr<Compass> m_compass;
+    osg::ref_ptr<ScaleBar> m_scaleBar;
     osg::ref_ptr<geo::SkyNode> m_skyNode;
     geo::Viewpoint m_followViewpoint;
     osg::ref_ptr<osg::Group> m_trackGroup;
