@@ -8,7 +8,8 @@ for environ in /proc/[0-9]*/environ; do
     pid=${environ#/proc/}
     pid=${pid%/environ}
     [ "$pid" = "$$" ] && continue
-    if tr '\0' '\n' < "$environ" 2>/dev/null | grep -qx "TMPDIR=$sandbox_tmp"; then
+    # A process may end while it is looked at: its environ is gone then.
+    if { tr '\0' '\n' < "$environ"; } 2>/dev/null | grep -qx "TMPDIR=$sandbox_tmp"; then
         kill -KILL "$pid" 2>/dev/null
     fi
 done

@@ -5,7 +5,7 @@
 //
 //   bench-globe [file.earth]
 //
-// Without an argument it reads a one-layer earth file over data/earth.jpg.
+// Without an argument it reads the installation's earth file.
 // Run it on a display (xvfb-run -a -s '-screen 0 1280x800x24' for Mesa's
 // software renderer).
 
@@ -34,18 +34,6 @@ struct Scenario
     const char *name;
     geo::Viewpoint viewpoint;
 };
-
-QString writeDefaultEarthFile(const QTemporaryDir &folder)
-{
-    const QString path = folder.filePath("bench.earth");
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        QTextStream(&file) << "<globe name=\"Bench\">\n"
-                              "    <image-layer name=\"World imagery\" file=\"earth.jpg\"/>\n"
-                              "</globe>\n";
-    }
-    return path;
-}
 
 struct Figures
 {
@@ -103,8 +91,8 @@ void report(const char *name, const Figures &figures)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QTemporaryDir folder;
-    const QString earthFile = argc > 1 ? QString::fromLocal8Bit(argv[1]) : writeDefaultEarthFile(folder);
+    const QString earthFile = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                       : QStringLiteral(STATION_BIN_DIR "/data/arcgis.earth");
 
     osg::ref_ptr<osg::Node> earth = osgDB::readRefNodeFile(earthFile.toStdString());
     geo::MapNode *mapNode = geo::MapNode::findMapNode(earth.get());

@@ -36,7 +36,7 @@ QString padded(char kind, int index)
 
 INQCore *loadCore()
 {
-    static QLibrary library(QCoreApplication::applicationDirPath() + QStringLiteral("/libNQCore.so"));
+    static QLibrary library(QStringLiteral(STATION_BIN_DIR "/libNQCore.so"));
     auto getCore = reinterpret_cast<GetNQCoreFunction>(library.resolve("getNQCore"));
     if (!getCore) {
         std::fprintf(stderr, "cannot load NQCore: %s\n", qPrintable(library.errorString()));

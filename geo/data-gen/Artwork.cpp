@@ -10,8 +10,6 @@ namespace artwork {
 namespace {
 
 constexpr int buttonSize = 40;
-constexpr int loadingSize = 160;
-constexpr int loadingFrameCount = 12;
 
 const QColor buttonFace(40, 48, 60, 210);
 const QColor buttonLit(0, 150, 220, 235);
@@ -146,38 +144,6 @@ QImage placemarkIcon()
     p.setPen(QPen(QColor(90, 0, 0), 2));
     drawPin(p, QRectF(16, 4, 32, 56), QColor(220, 30, 30));
     return image;
-}
-
-QVector<QRgb> loadingPalette()
-{
-    // A grey ramp is all a spinner of grey dots on a dark field needs.
-    QVector<QRgb> palette;
-    for (int i = 0; i < 256; ++i)
-        palette.append(qRgb(i, i, i));
-    return palette;
-}
-
-QVector<QImage> loadingFrames()
-{
-    QVector<QImage> frames;
-    const QPointF c(loadingSize / 2.0, loadingSize / 2.0);
-    for (int frame = 0; frame < loadingFrameCount; ++frame) {
-        QImage image(loadingSize, loadingSize, QImage::Format_RGB32);
-        image.fill(QColor(32, 32, 32));
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        for (int dot = 0; dot < loadingFrameCount; ++dot) {
-            // The lit dot walks round; the ones behind it fade out.
-            const int age = (frame - dot + loadingFrameCount) % loadingFrameCount;
-            const int level = 240 - age * 16;
-            const qreal a = 2 * M_PI * dot / loadingFrameCount;
-            p.setBrush(QColor(level, level, level));
-            p.drawEllipse(QPointF(c.x() + 50 * qSin(a), c.y() - 50 * qCos(a)), 9, 9);
-        }
-        frames.append(image);
-    }
-    return frames;
 }
 
 } // namespace artwork

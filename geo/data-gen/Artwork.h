@@ -16,8 +16,5 @@ QImage button(ButtonGlyph glyph, bool toggled);
 QImage compassRose();
 QImage placemarkIcon();
 
-// The frames of the host's loading animation, and the palette they use.
-QVector<QImage> loadingFrames();
-QVector<QRgb> loadingPalette();
 
 } // namespace artwork

@@ -1,5 +1,5 @@
 // Writes the viewer's data folder: button faces, compass rose, placemark
-// icon, drone model, earth file and the host's loading animation. The build
+// icon, drone model and earth file. The build
 // runs it, so the installation never depends on files made by hand.
 
 #include <QDebug>
@@ -12,7 +12,6 @@
 
 #include "Artwork.h"
 #include "DroneModel.h"
-#include "GifWriter.h"
 
 namespace {
 
@@ -78,17 +77,6 @@ bool writeDrone(const QString &path)
     return false;
 }
 
-bool writeLoadingAnimation(const QString &path)
-{
-    GifWriter gif(artwork::loadingPalette());
-    for (const QImage &frame : artwork::loadingFrames())
-        gif.addFrame(frame, 80);
-    if (gif.save(path))
-        return true;
-    qWarning() << "cannot write" << path;
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -111,6 +99,5 @@ int main(int argc, char *argv[])
     ok &= saveImage(artwork::placemarkIcon(), data.filePath(QStringLiteral("placemark64.png")));
     ok &= writeDrone(data.filePath(QStringLiteral("drone.osgb")));
     ok &= writeText(data.filePath(QStringLiteral("arcgis.earth")), earthFile);
-    ok &= writeLoadingAnimation(data.filePath(QStringLiteral("MapLoading.gif")));
     return ok ? 0 : 1;
 }

@@ -85,22 +85,6 @@ private slots:
         QVERIFY(mapNode->getMap()->getWorldImage());
     }
 
-    void loadingAnimation()
-    {
-        QMovie movie(QString::fromStdString(dataFile("MapLoading.gif")));
-        QVERIFY(movie.isValid());
-        QCOMPARE(movie.format(), QByteArray("gif"));
-        QCOMPARE(movie.frameCount(), 12);
-        QCOMPARE(movie.loopCount(), -1);
-        // GIF frames are only read in order.
-        QVERIFY(movie.jumpToFrame(0));
-        const QImage first = movie.currentImage();
-        QCOMPARE(first.size(), QSize(160, 160));
-        for (int frame = 1; frame <= 6; ++frame)
-            QVERIFY(movie.jumpToNextFrame());
-        QVERIFY(movie.currentImage() != first);
-    }
-
     void fontAskedForByFileName()
     {
         // The labels ask for "simhei.ttf", which is not installed; the

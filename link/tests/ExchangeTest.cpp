@@ -2,103 +2,50 @@
 
 #include <memory>
 
+#include "NodeProcess.h"
+
 namespace {
 
 const int startTimeout = 60000;
-const int deliveryTimeout = 15000;
 
-// One link_peer process and the lines it has reported so far.
-class Peer
+// A link_peer process. It is not installed beside the messaging library and
+// its center; the loader and the node find them through these variables.
+QProcessEnvironment peerEnvironment(bool withMessaging)
 {
-public:
-    Peer(const QStringList &arguments, bool withMessaging = true)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (withMessaging) {
-            // The helper is not installed beside the messaging library and
-            // its center; the loader and the node find them this way.
-            env.insert("LD_LIBRARY_PATH", STATION_BIN_DIR);
-            env.insert("PATH", QString(STATION_BIN_DIR) + ":" + env.value("PATH"));
-        } else {
-            env.remove("LD_LIBRARY_PATH");
-        }
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.start(QCoreApplication::applicationDirPath() + "/link_peer", arguments);
-    }
+    QProcessEnvironment env = NodeProcess::nodeEnvironment();
+    if (withMessaging)
+        env.insert("LD_LIBRARY_PATH", STATION_BIN_DIR);
+    else
+        env.remove("LD_LIBRARY_PATH");
+    return env;
+}
 
-    ~Peer()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-
-    // Written out at once: waiting on another peer does not run this
-    // process object's write buffer.
-    void command(const QString &line)
-    {
-        process.write(line.toUtf8() + '\n');
-        process.waitForBytesWritten(deliveryTimeout);
-    }
-
-    // Waits until the peer has reported the line; the lines before it are
-    // consumed and kept in skipped, so a later wait only sees what came after.
-    bool expect(const QString &line, int timeout = deliveryTimeout)
-    {
-        skipped.clear();
-        QDeadlineTimer deadline(timeout);
-        forever {
-            collect();
-            const int at = lines.indexOf(line);
-            if (at >= 0) {
-                skipped = lines.mid(0, at);
-                lines = lines.mid(at + 1);
-                return true;
-            }
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-                break;
-            process.waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 200)));
-        }
-        qWarning() << "expected" << line << "but had" << lines << process.readAllStandardError();
-        return false;
-    }
-
-    QStringList pending()
-    {
-        collect();
-        return lines;
-    }
-
-    bool quit()
-    {
-        command("quit");
-        return process.waitForFinished(startTimeout) && process.exitStatus() == QProcess::NormalExit
-               && process.exitCode() == 0;
-    }
-
-    QString errors() { return QString::fromLocal8Bit(process.readAllStandardError()); }
-
-    QStringList skipped;
-
-private:
-    void collect()
-    {
-        while (process.canReadLine())
-            lines.append(QString::fromUtf8(process.readLine()).chopped(1));
-    }
-
-    QProcess process;
-    QStringList lines;
-};
-
-std::unique_ptr<Peer> startPeer(const QStringList &arguments)
+std::unique_ptr<NodeProcess> launchPeer(const QStringList &arguments, bool withMessaging = true)
 {
-    auto peer = std::make_unique<Peer>(arguments);
-    if (!peer->expect("ready", startTimeout))
-        return nullptr;
+    auto peer = std::make_unique<NodeProcess>(QCoreApplication::applicationDirPath() + "/link_peer",
+                                              arguments, peerEnvironment(withMessaging));
+    peer->launch();
     return peer;
+}
+
+std::unique_ptr<NodeProcess> startPeer(const QStringList &arguments)
+{
+    auto peer = launchPeer(arguments);
+    if (!peer->waitForLine("ready", startTimeout)) {
+        qWarning() << "peer" << arguments << "did not start:" << peer->errors();
+        return nullptr;
+    }
+    return peer;
+}
+
+bool quit(NodeProcess &peer)
+{
+    peer.command("quit");
+    int exitCode = -1;
+    const bool ended = peer.waitForExit(startTimeout, &exitCode) && exitCode == 0;
+    if (!ended)
+        qWarning() << "peer did not end cleanly:" << exitCode << peer.errors();
+    return ended;
 }
 
 QString legacyLibrary()
@@ -113,11 +60,19 @@ class ExchangeTest : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup();
     void exchangeJsonByLinkName_data();
     void exchangeJsonByLinkName();
     void callsFromANodeThatNeverAnnouncedItself();
     void withoutTheMessagingLibraryTheLinkStaysDown();
 };
+
+// A center outlives its nodes; left running it would hold the single-instance
+// key that a later run of this test needs.
+void ExchangeTest::cleanup()
+{
+    killCentersOfThisTest();
+}
 
 void ExchangeTest::exchangeJsonByLinkName_data()
 {
@@ -137,17 +92,17 @@ void ExchangeTest::exchangeJsonByLinkName()
     QVERIFY(host);
     auto client = startPeer(QStringList{"{host}_Client"} + clientOptions);
     QVERIFY(client);
-    QVERIFY(host->expect("online\t{host}_Client"));
-    QVERIFY(client->expect("online\t{host}"));
+    QVERIFY(host->waitForLine("online\t{host}_Client"));
+    QVERIFY(client->waitForLine("online\t{host}"));
 
     host->command(R"(send {host}_Client {"type": "show", "title": "Optivane", "position": "10|20|300|200"})");
-    QVERIFY(client->expect("data\t{host}\t{\"position\":\"10|20|300|200\",\"title\":\"Optivane\",\"type\":\"show\"}"));
+    QVERIFY(client->waitForLine("data\t{host}\t{\"position\":\"10|20|300|200\",\"title\":\"Optivane\",\"type\":\"show\"}"));
     client->command(R"(send {host} {"type": "windowHandle", "windowHandle": "4194311"})");
-    QVERIFY(host->expect("data\t{host}_Client\t{\"type\":\"windowHandle\",\"windowHandle\":\"4194311\"}"));
+    QVERIFY(host->waitForLine("data\t{host}_Client\t{\"type\":\"windowHandle\",\"windowHandle\":\"4194311\"}"));
 
-    QVERIFY(client->quit());
-    QVERIFY(host->expect("offline\t{host}_Client"));
-    QVERIFY(host->quit());
+    QVERIFY(quit(*client));
+    QVERIFY(host->waitForLine("offline\t{host}_Client"));
+    QVERIFY(quit(*host));
 }
 
 void ExchangeTest::callsFromANodeThatNeverAnnouncedItself()
@@ -158,32 +113,31 @@ void ExchangeTest::callsFromANodeThatNeverAnnouncedItself()
     QVERIFY(quiet);
     auto receiver = startPeer({"receiver"});
     QVERIFY(receiver);
-    QVERIFY(quiet->expect("online\treceiver"));
+    QVERIFY(quiet->waitForLine("online\treceiver"));
 
     // Having no announcement of its own, the silent node's first call is
-    // what the receiver takes for one: no link comes of it.
+    // what the receiver takes for one: no link comes of it. Calls from one
+    // peer arrive in order, so what the receiver reports up to the last
+    // call is all that the calls produced.
     quiet->command(R"(send receiver {"type": "first"})");
     quiet->command(R"(send receiver {"type": "position"})");
-    QVERIFY(receiver->expect("data\t\t{\"type\":\"position\"}"));
-    QCOMPARE(receiver->skipped, QStringList());
-
-    // Calls from one peer arrive in order: what the receiver reports before
-    // the last one is all that the calls before it produced.
     quiet->command(R"(get receiver {"type": "show"})");
     quiet->command("set receiver {\"type\": ");
     quiet->command(R"(set receiver ["position"])");
     quiet->command(R"(send receiver {"type": "last"})");
-    QVERIFY(receiver->expect("data\t\t{\"type\":\"last\"}"));
-    QCOMPARE(receiver->skipped, (QStringList{"data\t\t{}", "data\t\t{}"}));
+    QVERIFY(receiver->waitForLine("data\t\t{\"type\":\"last\"}"));
+    const QStringList expected{"ready", "data\t\t{\"type\":\"position\"}", "data\t\t{}", "data\t\t{}",
+                               "data\t\t{\"type\":\"last\"}"};
+    QCOMPARE(receiver->lines(), expected);
 }
 
 void ExchangeTest::withoutTheMessagingLibraryTheLinkStaysDown()
 {
-    Peer peer({"alone"}, false);
-    QVERIFY(peer.expect("ready", startTimeout));
-    peer.command(R"(send anyone {"type": "show"})");
-    QVERIFY(peer.quit());
-    QVERIFY2(peer.errors().contains("load NQCore library failed: "), "the failure was not logged");
+    auto peer = launchPeer({"alone"}, false);
+    QVERIFY(peer->waitForLine("ready", startTimeout));
+    peer->command(R"(send anyone {"type": "show"})");
+    QVERIFY(quit(*peer));
+    QVERIFY2(peer->errors().contains("load NQCore library failed: "), "the failure was not logged");
 }
 
 QTEST_GUILESS_MAIN(ExchangeTest)

@@ -22,6 +22,7 @@
 #include <QStringList>
 
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -29,6 +30,7 @@
 #include "NQ_GET_RPCPacket.h"
 #include "NQ_SET_RPCPacket.h"
 #include "PacketRegistry.h"
+#include "platform/ExitProcess.h"
 
 namespace {
 
@@ -92,24 +94,33 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     prepareCreators(args);
 
-    PeerNode peer(args.value(1));
-    QObject::connect(&peer, &NQXNode::nodeOnline, [](QString link) { report({"online", link}); });
-    QObject::connect(&peer, &NQXNode::nodeOffline, [](QString link) { report({"offline", link}); });
-    QObject::connect(&peer, &NQXNode::dataRecvied, [](QString link, QJsonObject json) {
+    auto peer = std::make_unique<PeerNode>(args.value(1));
+    QObject::connect(peer.get(), &NQXNode::nodeOnline, [](QString link) { report({"online", link}); });
+    QObject::connect(peer.get(), &NQXNode::nodeOffline, [](QString link) { report({"offline", link}); });
+    QObject::connect(peer.get(), &NQXNode::dataRecvied, [](QString link, QJsonObject json) {
         report({"data", link, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact))});
     });
     if (!args.contains("--silent"))
-        peer.upline();
+        peer->upline();
     report({"ready"});
 
-    std::thread input([&peer] {
+    PeerNode *target = peer.get();
+    std::thread input([target] {
         std::string line;
         while (std::getline(std::cin, line)) {
             const QString command = QString::fromStdString(line);
-            QMetaObject::invokeMethod(&peer, [&peer, command] { runCommand(peer, command); });
+            QMetaObject::invokeMethod(target, [target, command] { runCommand(*target, command); });
         }
-        QMetaObject::invokeMethod(&peer, [] { QCoreApplication::quit(); });
+        QMetaObject::invokeMethod(target, [] { QCoreApplication::quit(); });
     });
     input.detach();
-    return app.exec();
+    app.exec();
+
+    // The link node is stopped as its owners stop it, but the messaging
+    // node's own threads wind down after that on their own time; the peer
+    // ends at once rather than let static teardown race them, and so does
+    // the input thread that still waits for a line.
+    peer.reset();
+    std::cout.flush();
+    platform::exitProcessNow(0);
 }
