@@ -1,0 +1,52 @@
+#include "FuzzSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QtGlobal>
+
+namespace FuzzSupport {
+
+namespace {
+
+void dropMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "qFatal: %s\n", qPrintable(message));
+        std::abort();
+    }
+}
+
+} // namespace
+
+void silenceQtLog()
+{
+    qInstallMessageHandler(dropMessage);
+}
+
+QString scratchPath(const char *name)
+{
+    // Parallel fuzz jobs share TMPDIR; the process id keeps their files apart.
+    return QDir::tempPath() + QStringLiteral("/station-fuzz-%1-%2")
+                                  .arg(QCoreApplication::applicationPid())
+                                  .arg(QString::fromLatin1(name));
+}
+
+QString writeInput(const uint8_t *data, size_t size, const char *suffix)
+{
+    const QString path = scratchPath("input") + QString::fromLatin1(suffix);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        std::abort();
+    if (file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
+        std::abort();
+    return path;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace FuzzSupport
