@@ -1,0 +1,115 @@
+// A link node in a process of its own, driven by the exchange tests through
+// its standard streams.
+//
+//   link_peer <link name> [--silent] [--unregister] [--legacy <library>]
+//
+// --silent never announces the node; --unregister removes the creators again
+// after registering them; --legacy loads the given library after that (and
+// registers nothing itself when it is given without --unregister).
+//
+// Commands, one per line on standard input:
+//   send <link name> <JSON object>      through the link node
+//   set <link name> <any text>          a set call with that value, as is
+//   get <link name> <any text>          a get call with that value
+//   quit
+// What the node reports goes to standard output, one line each, fields
+// separated by tabs: "ready", "online\t<link>", "data\t<link>\t<compact JSON>",
+// "offline\t<link>".
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QLibrary>
+#include <QStringList>
+
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "NQXNode.h"
+#include "NQ_GET_RPCPacket.h"
+#include "NQ_SET_RPCPacket.h"
+#include "PacketRegistry.h"
+
+namespace {
+
+void report(const QStringList &fields)
+{
+    std::cout << fields.join('\t').toStdString() << std::endl;
+}
+
+class PeerNode : public NQXNode
+{
+public:
+    using NQXNode::NQXNode;
+
+    // Calls as a peer with other ideas about the link might make them.
+    template <typename Call>
+    void sendCall(const QString &link, const QString &value)
+    {
+        if (node == nullptr)
+            return;
+        Call call(node->getNodeName(), nodeNameOf(link));
+        call.setValue(value);
+        node->send(call.to(), &call);
+    }
+};
+
+void runCommand(PeerNode &peer, const QString &line)
+{
+    const QString verb = line.section(' ', 0, 0);
+    const QString link = line.section(' ', 1, 1);
+    const QString rest = line.section(' ', 2);
+    if (verb == "send")
+        peer.sendData(link, QJsonDocument::fromJson(rest.toUtf8()).object());
+    else if (verb == "set")
+        peer.sendCall<NQ_SET_RPCPacket>(link, rest);
+    else if (verb == "get")
+        peer.sendCall<NQ_GET_RPCPacket>(link, rest);
+    else if (verb == "quit")
+        QCoreApplication::quit();
+}
+
+void prepareCreators(const QStringList &args)
+{
+    const int legacyAt = args.indexOf("--legacy");
+    const bool unregister = args.contains("--unregister");
+    if (legacyAt < 0 || unregister)
+        registerPacketCreators();
+    if (unregister)
+        unregisterPacketCreators();
+    if (legacyAt >= 0) {
+        QLibrary legacy(args.value(legacyAt + 1));
+        if (!legacy.load())
+            qWarning() << "cannot load" << legacy.fileName() << legacy.errorString();
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    prepareCreators(args);
+
+    PeerNode peer(args.value(1));
+    QObject::connect(&peer, &NQXNode::nodeOnline, [](QString link) { report({"online", link}); });
+    QObject::connect(&peer, &NQXNode::nodeOffline, [](QString link) { report({"offline", link}); });
+    QObject::connect(&peer, &NQXNode::dataRecvied, [](QString link, QJsonObject json) {
+        report({"data", link, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact))});
+    });
+    if (!args.contains("--silent"))
+        peer.upline();
+    report({"ready"});
+
+    std::thread input([&peer] {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            const QString command = QString::fromStdString(line);
+            QMetaObject::invokeMethod(&peer, [&peer, command] { runCommand(peer, command); });
+        }
+        QMetaObject::invokeMethod(&peer, [] { QCoreApplication::quit(); });
+    });
+    input.detach();
+    return app.exec();
+}

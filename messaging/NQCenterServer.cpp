@@ -1,0 +1,111 @@
+#include "NQCenterServer.h"
+
+#include "NQNames.h"
+#include "platform/ExitProcess.h"
+#include "platform/LocalServerName.h"
+
+#include <QDebug>
+#include <QLocalServer>
+#include <QThread>
+
+NQCenterServer *NQCenterServer::instance()
+{
+    static NQCenterServer *center = new NQCenterServer;
+    return center;
+}
+
+NQCenterServer::NQCenterServer()
+    : thread(new QThread)
+    , server(new QLocalServer(this))
+{
+    moveToThread(thread);
+    thread->start(QThread::InheritPriority);
+}
+
+bool NQCenterServer::launch()
+{
+    bool listening = false;
+    QMetaObject::invokeMethod(this, "startInner", Qt::BlockingQueuedConnection,
+                              Q_RETURN_ARG(bool, listening),
+                              Q_ARG(QString, nqnames::centerServerName()));
+    return listening;
+}
+
+bool NQCenterServer::startInner(QString strServerName)
+{
+    connect(server, &QLocalServer::newConnection, this, &NQCenterServer::onSocketConnection);
+    if (platform::listenReclaiming(*server, strServerName))
+        return true;
+    // Another process serves the name although this one owns the single
+    // instance segment: two centers would split the nodes between them.
+    qWarning() << "NQCenterServer::startInner listen failed:" << server->errorString();
+    platform::exitProcessNow(-1);
+}
+
+void NQCenterServer::onSocketConnection()
+{
+    qDebug() << "NQCenterServer::onSocketConnection";
+    QLocalSocket *socket = server->nextPendingConnection();
+    if (!socket)
+        return;
+    connect(socket, &QLocalSocket::readyRead, this, &NQCenterServer::onSocketReadyRead);
+    connect(socket, &QLocalSocket::errorOccurred, this, &NQCenterServer::onSocketError);
+    connect(socket, &QLocalSocket::stateChanged, this, &NQCenterServer::onSocketStateChanged);
+    sockets.insert(socket);
+}
+
+void NQCenterServer::onSocketReadyRead()
+{
+    qDebug() << "NQCenterServer::onSocketReadyRead";
+    auto *socket = qobject_cast<QLocalSocket *>(sender());
+    if (!socket || !sockets.contains(socket))
+        return;
+    readers[socket].append(socket->readAll());
+    NQFrame frame;
+    for (;;) {
+        switch (readers[socket].next(&frame)) {
+        case NQFrameReader::Result::NeedMore:
+            return;
+        case NQFrameReader::Result::Oversized:
+            qWarning() << "NQCenterServer::onSocketReadyRead oversized frame, closing the socket";
+            dropSocket(socket);
+            return;
+        case NQFrameReader::Result::Frame:
+            relay(socket, frame.bytes);
+            break;
+        }
+    }
+}
+
+void NQCenterServer::relay(QLocalSocket *writer, const QByteArray &frame)
+{
+    for (QLocalSocket *socket : qAsConst(sockets)) {
+        if (socket != writer)
+            socket->write(frame);
+    }
+}
+
+void NQCenterServer::onSocketError(QLocalSocket::LocalSocketError error)
+{
+    qDebug() << "NQCenterServer::onSocketError";
+    if (error == QLocalSocket::PeerClosedError)
+        dropSocket(qobject_cast<QLocalSocket *>(sender()));
+}
+
+void NQCenterServer::onSocketStateChanged(QLocalSocket::LocalSocketState state)
+{
+    qDebug() << "NQCenterServer::onSocketStateChanged";
+    if (state == QLocalSocket::ClosingState || state == QLocalSocket::UnconnectedState)
+        dropSocket(qobject_cast<QLocalSocket *>(sender()));
+}
+
+// Reached up to three times for one closing socket; only the first acts.
+void NQCenterServer::dropSocket(QLocalSocket *socket)
+{
+    if (!sockets.remove(socket))
+        return;
+    readers.remove(socket);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}

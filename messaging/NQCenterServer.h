@@ -1,0 +1,40 @@
+#pragma once
+
+#include "NQFrameReader.h"
+
+#include <QHash>
+#include <QLocalSocket>
+#include <QObject>
+#include <QSet>
+
+class QLocalServer;
+class QThread;
+
+// The meeting point of the nodes on one machine: every frame that one
+// connected node writes is repeated to all the others, on a thread of its own.
+class NQCenterServer : public QObject
+{
+    Q_OBJECT
+public:
+    static NQCenterServer *instance();
+
+public slots:
+    virtual bool launch();
+    bool startInner(QString strServerName);
+    void onSocketConnection();
+    void onSocketReadyRead();
+    void onSocketError(QLocalSocket::LocalSocketError error);
+    void onSocketStateChanged(QLocalSocket::LocalSocketState state);
+
+private:
+    NQCenterServer();
+    void relay(QLocalSocket *writer, const QByteArray &frame);
+    void dropSocket(QLocalSocket *socket);
+
+    QThread *thread;
+    QLocalServer *server;
+    QSet<QLocalSocket *> sockets;
+    // Frames are relayed whole, so that two writers' bytes never interleave
+    // at a receiver; only the frame's counts are read, never its payload.
+    QHash<QLocalSocket *, NQFrameReader> readers;
+};

@@ -1,0 +1,59 @@
+#include "NQDispatcher.h"
+
+#include "INQCore.h"
+#include "NQDataBuilder.h"
+
+#include <QMutexLocker>
+#include <QThread>
+
+NQDispatcher::NQDispatcher(INQNodeCallback *callback, QObject *parent)
+    : QObject(parent)
+    , callback(callback)
+    , thread(new QThread)
+{
+    moveToThread(thread);
+    thread->start(QThread::InheritPriority);
+}
+
+NQDispatcher::~NQDispatcher()
+{
+    detachCallback();
+    thread->quit();
+    thread->wait();
+    delete thread;
+}
+
+void NQDispatcher::detachCallback()
+{
+    QMutexLocker locker(&mutex);
+    callback = nullptr;
+}
+
+// The packet is built only when it can be delivered, so none is built and
+// then dropped; once handed over it belongs to the callee.
+template<typename Deliver>
+void NQDispatcher::deliverPacket(const QByteArray &data, Deliver deliver)
+{
+    QMutexLocker locker(&mutex);
+    if (!callback)
+        return;
+    if (INQData *packet = NQDataBuilder::instance()->build(data))
+        deliver(packet);
+}
+
+void NQDispatcher::dispatchNodeOnline(QString strNodeName, QByteArray data)
+{
+    deliverPacket(data, [&](INQData *packet) { callback->onNodeOnline(strNodeName, packet); });
+}
+
+void NQDispatcher::dispatchNodeData(QString strNodeName, QByteArray data)
+{
+    deliverPacket(data, [&](INQData *packet) { callback->onNodeData(strNodeName, packet); });
+}
+
+void NQDispatcher::dispatchNodeOffline(QString strNodeName)
+{
+    QMutexLocker locker(&mutex);
+    if (callback)
+        callback->onNodeOffline(strNodeName);
+}

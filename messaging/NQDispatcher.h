@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QString>
+
+class INQNodeCallback;
+class QThread;
+
+// Turns a node's notifications into packets and hands them to the user's
+// callback on a thread of its own, so that user code never runs on the
+// socket thread.
+class NQDispatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit NQDispatcher(INQNodeCallback *callback, QObject *parent = nullptr);
+    // Ends the dispatcher's thread; call it from another thread.
+    ~NQDispatcher() override;
+
+    // After this returns no callback runs any more: a call in progress is
+    // waited for. Safe from any thread, the dispatcher's own included (a
+    // callback that stops its node).
+    void detachCallback();
+
+public slots:
+    void dispatchNodeOnline(QString strNodeName, QByteArray data);
+    void dispatchNodeData(QString strNodeName, QByteArray data);
+    void dispatchNodeOffline(QString strNodeName);
+
+private:
+    template<typename Deliver>
+    void deliverPacket(const QByteArray &data, Deliver deliver);
+
+    INQNodeCallback *callback;
+    QThread *thread;
+    // Held while a callback runs, so that detaching waits for it.
+    QRecursiveMutex mutex;
+};

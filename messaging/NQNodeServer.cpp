@@ -1,0 +1,241 @@
+#include "NQNodeServer.h"
+
+#include "NQDispatcher.h"
+#include "NQNames.h"
+#include "platform/LocalServerName.h"
+#include "platform/Locate.h"
+#include "platform/StartDetached.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QLocalServer>
+#include <QLockFile>
+#include <QThread>
+
+NQNodeServer::NQNodeServer(INQNodeCallback *callback)
+    : thread(new QThread)
+    , server(new QLocalServer(this))
+    , centerSocket(new QLocalSocket(this))
+    , lockFile(new QLockFile(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName()))
+    , dispatcher(new NQDispatcher(callback))
+{
+    nodeName = QString::number(QCoreApplication::applicationPid());
+    // The thread ends when this object is destroyed on it; its object is
+    // freed by the thread that created it.
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    moveToThread(thread);
+    thread->start(QThread::InheritPriority);
+}
+
+NQNodeServer::~NQNodeServer()
+{
+    qDebug() << "NQNodeServer::~NQNodeServer";
+    closing = true;
+    detachCallback();
+    const QList<QLocalSocket *> sockets = pending.values() + socketNames.keys();
+    if (centerSocket)
+        closeSocket(centerSocket);
+    for (QLocalSocket *socket : sockets)
+        closeSocket(socket);
+    server->close();
+    delete dispatcher;
+    delete lockFile;
+    thread->quit();
+}
+
+void NQNodeServer::detachCallback()
+{
+    dispatcher->detachCallback();
+}
+
+bool NQNodeServer::start()
+{
+    qDebug() << "NQNodeServer::start";
+    connect(server, &QLocalServer::newConnection, this, &NQNodeServer::onSocketConnection);
+    if (!platform::listenReclaiming(*server, nodeName)) {
+        qWarning() << "NQNodeServer::start listen failed:" << server->errorString();
+        return false;
+    }
+    connectCenter();
+    return true;
+}
+
+void NQNodeServer::online(QByteArray data)
+{
+    onlinePacket = NQFrame::encode(nodeName, data);
+    if (centerSocket)
+        centerSocket->write(onlinePacket);
+}
+
+void NQNodeServer::send(QString strNodeName, QByteArray data)
+{
+    if (QLocalSocket *socket = nodeSockets.value(strNodeName))
+        socket->write(NQFrame::encode(nodeName, data));
+}
+
+QString NQNodeServer::getNodeName()
+{
+    return nodeName;
+}
+
+void NQNodeServer::onSocketConnection()
+{
+    qDebug() << "NQNodeServer::onSocketConnection";
+    QLocalSocket *socket = server->nextPendingConnection();
+    if (!socket)
+        return;
+    watchSocket(socket);
+    pending.insert(socket);
+}
+
+void NQNodeServer::watchSocket(QLocalSocket *socket)
+{
+    connect(socket, &QLocalSocket::readyRead, this, &NQNodeServer::onSocketReadyRead);
+    connect(socket, &QLocalSocket::errorOccurred, this, &NQNodeServer::onSocketError);
+    connect(socket, &QLocalSocket::stateChanged, this, &NQNodeServer::onSocketStateChanged);
+}
+
+void NQNodeServer::onSocketReadyRead()
+{
+    qDebug() << "NQNodeServer::onSocketReadyRead";
+    auto *socket = qobject_cast<QLocalSocket *>(sender());
+    if (!socket)
+        return;
+    readers[socket].append(socket->readAll());
+    NQFrame frame;
+    // Handling a frame may close this very socket; stop reading it then.
+    while (readers.contains(socket)) {
+        switch (readers[socket].next(&frame)) {
+        case NQFrameReader::Result::NeedMore:
+            return;
+        case NQFrameReader::Result::Oversized:
+            qWarning() << "NQNodeServer::onSocketReadyRead oversized frame, closing the socket";
+            closeSocket(socket);
+            return;
+        case NQFrameReader::Result::Frame:
+            handleFrame(socket, frame);
+            break;
+        }
+    }
+}
+
+void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
+{
+    if (socket == centerSocket) {
+        // A name we could not connect to (our own, an empty one) is no peer.
+        if (frame.name.isEmpty() || frame.name == nodeName)
+            return;
+        postOnline(frame.name, frame.payload);
+        if (!nodeSockets.contains(frame.name))
+            connectNode(frame.name);
+    } else if (pending.contains(socket)) {
+        identifyPeer(socket, frame);
+    } else if (socketNames.contains(socket)) {
+        // The socket says who is talking, not the name the frame carries.
+        postData(socketNames.value(socket), frame.payload);
+    }
+}
+
+void NQNodeServer::identifyPeer(QLocalSocket *socket, const NQFrame &frame)
+{
+    if (frame.name.isEmpty())
+        return;
+    pending.remove(socket);
+    nodeSockets[frame.name] = socket;
+    socketNames[socket] = frame.name;
+    postOnline(frame.name, frame.payload);
+}
+
+void NQNodeServer::onSocketError(QLocalSocket::LocalSocketError error)
+{
+    if (error == QLocalSocket::PeerClosedError)
+        closeSocket(qobject_cast<QLocalSocket *>(sender()));
+}
+
+// A socket that ends unconnected without passing through the closing state
+// (a refused connect, an abort) is closed as well; closeSocket acts once.
+void NQNodeServer::onSocketStateChanged(QLocalSocket::LocalSocketState state)
+{
+    if (state == QLocalSocket::ClosingState || state == QLocalSocket::UnconnectedState)
+        closeSocket(qobject_cast<QLocalSocket *>(sender()));
+}
+
+void NQNodeServer::connectCenter()
+{
+    if (!centerSocket)
+        centerSocket = new QLocalSocket(this);
+    watchSocket(centerSocket);
+    lockFile->lock();
+    const QString program = platform::programPath(nqnames::centerProgram());
+    if (!platform::startDetached(program, {}))
+        qWarning() << "NQNodeServer::connectCenter start NQCenter.exe failed:" << program;
+    QThread::msleep(nqnames::centerStartPauseMs);
+    centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
+    centerConnected = centerSocket->waitForConnected(nqnames::centerConnectWaitMs);
+    if (!centerConnected)
+        qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
+    lockFile->unlock();
+}
+
+void NQNodeServer::connectNode(const QString &name)
+{
+    auto *socket = new QLocalSocket(this);
+    watchSocket(socket);
+    // Known before connecting, so that a connect refused at once is closed
+    // (and reported offline) like any other.
+    nodeSockets[name] = socket;
+    socketNames[socket] = name;
+    const QByteArray announcement = onlinePacket;
+    if (!announcement.isEmpty()) {
+        connect(socket, &QLocalSocket::connected, socket,
+                [socket, announcement] { socket->write(announcement); });
+    }
+    socket->connectToServer(name, QIODevice::ReadWrite);
+}
+
+void NQNodeServer::closeSocket(QLocalSocket *socket)
+{
+    const bool isCenter = socket && socket == centerSocket;
+    if (!socket || !(isCenter || pending.contains(socket) || socketNames.contains(socket)))
+        return;
+    // A center that was never reached has nothing to replace.
+    if (isCenter && !centerConnected && !closing)
+        return;
+    qDebug() << "NQNodeServer::closeSocket";
+    readers.remove(socket);
+    if (isCenter) {
+        centerConnected = false;
+        centerSocket = nullptr;
+    } else if (!pending.remove(socket)) {
+        forgetPeer(socket);
+    }
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    if (isCenter && !closing)
+        connectCenter();
+}
+
+void NQNodeServer::forgetPeer(QLocalSocket *socket)
+{
+    const QString name = socketNames.take(socket);
+    if (nodeSockets.value(name) == socket)
+        nodeSockets.remove(name);
+    postOffline(name);
+}
+
+void NQNodeServer::postOnline(const QString &name, const QByteArray &data)
+{
+    QMetaObject::invokeMethod(dispatcher, "dispatchNodeOnline", Q_ARG(QString, name), Q_ARG(QByteArray, data));
+}
+
+void NQNodeServer::postData(const QString &name, const QByteArray &data)
+{
+    QMetaObject::invokeMethod(dispatcher, "dispatchNodeData", Q_ARG(QString, name), Q_ARG(QByteArray, data));
+}
+
+void NQNodeServer::postOffline(const QString &name)
+{
+    QMetaObject::invokeMethod(dispatcher, "dispatchNodeOffline", Q_ARG(QString, name));
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "NQFrameReader.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QLocalSocket>
+#include <QMap>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+class INQNodeCallback;
+class NQDispatcher;
+class QLocalServer;
+class QLockFile;
+class QThread;
+
+// Everything of a node that touches sockets, on a thread of its own: the
+// local server that peers connect to, the connection to the center, the
+// direct sockets to peers and the lock that serialises starting the center.
+class NQNodeServer : public QObject
+{
+    Q_OBJECT
+    // The node reads the name directly: it is fixed before the thread starts.
+    friend class NQNode;
+public:
+    explicit NQNodeServer(INQNodeCallback *callback);
+    ~NQNodeServer() override;
+
+    // Called on the user's thread: no callback reaches the user after this.
+    void detachCallback();
+
+public slots:
+    bool start();
+    void online(QByteArray data);
+    void send(QString strNodeName, QByteArray data);
+    QString getNodeName();
+    void onSocketConnection();
+    void onSocketReadyRead();
+    void onSocketError(QLocalSocket::LocalSocketError error);
+    void onSocketStateChanged(QLocalSocket::LocalSocketState state);
+
+private:
+    void connectCenter();
+    void connectNode(const QString &name);
+    void closeSocket(QLocalSocket *socket);
+    void forgetPeer(QLocalSocket *socket);
+    void watchSocket(QLocalSocket *socket);
+    void handleFrame(QLocalSocket *socket, const NQFrame &frame);
+    void identifyPeer(QLocalSocket *socket, const NQFrame &frame);
+    void postOnline(const QString &name, const QByteArray &data);
+    void postData(const QString &name, const QByteArray &data);
+    void postOffline(const QString &name);
+
+    QByteArray onlinePacket;
+    QString nodeName;
+    QThread *thread;
+    QLocalServer *server;
+    QLocalSocket *centerSocket;
+    QSet<QLocalSocket *> pending;
+    QMap<QString, QLocalSocket *> nodeSockets;
+    QMap<QLocalSocket *, QString> socketNames;
+    QLockFile *lockFile;
+    NQDispatcher *dispatcher;
+
+    // Only a center connection that was established is replaced when it
+    // closes; a center that could not be reached is not retried.
+    bool centerConnected = false;
+    // Set while being destroyed: closing the center socket then is no loss.
+    bool closing = false;
+    QHash<QLocalSocket *, NQFrameReader> readers;
+};

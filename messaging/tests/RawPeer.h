@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLocalSocket>
+#include <QString>
+
+// A socket driven by hand, for speaking the wire format to a node or the
+// center directly: split frames, batched frames, oversized ones.
+class RawPeer
+{
+public:
+    bool connectTo(const QString &serverName);
+    void write(const QByteArray &bytes);
+    // Waits until exactly these bytes have arrived (more is a failure).
+    bool receive(const QByteArray &expected, int timeoutMs = 10000);
+    // Collects what arrives within the given time.
+    QByteArray receivedWithin(int ms);
+    bool waitForDisconnected(int timeoutMs = 10000);
+
+    QLocalSocket socket;
+    QByteArray received;
+};
+
+// Writes a socket file that nobody serves, as a killed owner leaves it.
+void makeStaleSocketFile(const QString &path);

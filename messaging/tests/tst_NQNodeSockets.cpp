@@ -1,0 +1,145 @@
+// One node spoken to directly over its local server: framing, who a frame
+// comes from, oversized frames, a stale name and an unreachable center.
+
+#include "NQFrame.h"
+#include "NQTestPacket.h"
+#include "NodeProcess.h"
+#include "RawPeer.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray frame(const QString &name, const QString &text)
+{
+    return NQFrame::encode(name, NQTestPacket(text).toByteArray());
+}
+
+} // namespace
+
+class tst_NQNodeSockets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void framesAreDeliveredInOrder_data();
+    void framesAreDeliveredInOrder();
+    void oversizedFrameClosesOnlyThatSocket();
+    void staleNameDoesNotBlockStart();
+    void unreachableCenterIsReported();
+
+private:
+    bool startNode(NodeProcess &node);
+    std::unique_ptr<NodeProcess> node;
+};
+
+void tst_NQNodeSockets::init()
+{
+    node = std::make_unique<NodeProcess>();
+}
+
+void tst_NQNodeSockets::cleanup()
+{
+    QVERIFY(!node->count(QStringLiteral("wrong-thread")));
+    node.reset();
+    killCentersOfThisTest();
+}
+
+bool tst_NQNodeSockets::startNode(NodeProcess &process)
+{
+    process.launch();
+    process.command(QStringLiteral("start\nonline self"));
+    return process.waitForLine(QStringLiteral("started %1 1").arg(process.name()), 60000);
+}
+
+void tst_NQNodeSockets::framesAreDeliveredInOrder_data()
+{
+    QTest::addColumn<QList<int>>("cuts");
+    QTest::addColumn<QString>("claimedName");
+    // The stream is the identifying frame then three data frames; the cuts
+    // are the offsets at which it is split into separate writes.
+    QTest::newRow("all in one write") << QList<int>{} << QStringLiteral("777");
+    QTest::newRow("every frame cut in two") << QList<int>{3, 30, 61, 95, 120} << QStringLiteral("777");
+    QTest::newRow("data frames claim another sender") << QList<int>{} << QStringLiteral("888");
+}
+
+void tst_NQNodeSockets::framesAreDeliveredInOrder()
+{
+    QFETCH(QList<int>, cuts);
+    QFETCH(QString, claimedName);
+    QVERIFY(startNode(*node));
+    RawPeer peer;
+    QVERIFY(peer.connectTo(node->name()));
+
+    const QByteArray stream = frame(QStringLiteral("777"), QStringLiteral("id"))
+        + frame(claimedName, QStringLiteral("d1")) + frame(claimedName, QStringLiteral("d2"))
+        + frame(claimedName, QStringLiteral("d3"));
+    const QString readLog = QStringLiteral("NQNodeServer::onSocketReadyRead");
+    int from = 0;
+    for (int cut : cuts + QList<int>{int(stream.size())}) {
+        const int reads = node->countErrors(readLog);
+        peer.write(stream.mid(from, cut - from));
+        // Each piece reaches the node on its own before the next is sent.
+        QTRY_VERIFY(node->countErrors(readLog) > reads);
+        from = cut;
+    }
+    QVERIFY(node->waitForLine(QStringLiteral("data 777 d3")));
+    const QStringList expected{QStringLiteral("online 777 id"), QStringLiteral("data 777 d1"),
+                               QStringLiteral("data 777 d2"), QStringLiteral("data 777 d3")};
+    QCOMPARE(node->lines().filter(QRegularExpression(QStringLiteral("^(online|data) "))), expected);
+}
+
+void tst_NQNodeSockets::oversizedFrameClosesOnlyThatSocket()
+{
+    QVERIFY(startNode(*node));
+    RawPeer good, bad;
+    QVERIFY(good.connectTo(node->name()));
+    QVERIFY(bad.connectTo(node->name()));
+    good.write(frame(QStringLiteral("1001"), QStringLiteral("good")));
+    bad.write(frame(QStringLiteral("1002"), QStringLiteral("bad")));
+    QVERIFY(node->waitForLine(QStringLiteral("online 1002 bad")));
+
+    // Name "1002" and a payload count of 17 MiB, the payload never sent.
+    QByteArray hugePayload = NQFrame::encode(QStringLiteral("1002"), QByteArray(""));
+    qToBigEndian<quint32>(17 * 1024 * 1024, hugePayload.data() + 12);
+    bad.write(hugePayload);
+    QVERIFY(bad.waitForDisconnected());
+    QVERIFY(node->waitForLine(QStringLiteral("offline 1002")));
+    QVERIFY(node->errors().contains(QStringLiteral("oversized frame")));
+
+    good.write(frame(QStringLiteral("1001"), QStringLiteral("after")));
+    QVERIFY(node->waitForLine(QStringLiteral("data 1001 after")));
+    QCOMPARE(node->lines().filter(QRegularExpression(QStringLiteral("^offline"))),
+             QStringList{QStringLiteral("offline 1002")});
+}
+
+// A process that was killed leaves a socket file named by its id; a later
+// process with the same id must still be able to start its node.
+void tst_NQNodeSockets::staleNameDoesNotBlockStart()
+{
+    node->launch();
+    QVERIFY(node->waitForLine(QStringLiteral("pid %1").arg(node->name())));
+    makeStaleSocketFile(QDir::tempPath() + QLatin1Char('/') + node->name());
+    node->command(QStringLiteral("start"));
+    QVERIFY(node->waitForLine(QStringLiteral("started %1 1").arg(node->name()), 60000));
+    RawPeer peer;
+    QVERIFY(peer.connectTo(node->name()));
+}
+
+void tst_NQNodeSockets::unreachableCenterIsReported()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), QStringLiteral("/nonexistent"));
+    node = std::make_unique<NodeProcess>(QStringLiteral(STATION_TESTS_DIR "/nq_test_node"), QStringList{},
+                                         environment);
+    QVERIFY(startNode(*node));
+    QVERIFY(node->errors().contains(QStringLiteral("start NQCenter.exe failed")));
+    QVERIFY(node->errors().contains(QStringLiteral("NQCenter not reached")));
+}
+
+QTEST_GUILESS_MAIN(tst_NQNodeSockets)
+#include "tst_NQNodeSockets.moc"

@@ -1,0 +1,13 @@
+#pragma once
+
+class QSharedMemory;
+
+namespace platform {
+
+// Creates the shared memory segment whose existence marks a running instance.
+// A segment outlives an owner that was killed; attaching and detaching once
+// removes it when nobody else is attached, and leaves a live owner's segment
+// alone. Returns whether this process now owns the segment.
+bool createSingleInstanceSegment(QSharedMemory &segment, int size);
+
+} // namespace platform

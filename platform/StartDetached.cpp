@@ -1,0 +1,18 @@
+#include "platform/StartDetached.h"
+
+#include <QProcess>
+
+namespace platform {
+
+bool startDetached(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
+}
+
+} // namespace platform
