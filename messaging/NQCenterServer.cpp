@@ -60,20 +60,14 @@ void NQCenterServer::onSocketReadyRead()
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket || !sockets.contains(socket))
         return;
-    readers[socket].append(socket->readAll());
-    NQFrame frame;
-    for (;;) {
-        switch (readers[socket].next(&frame)) {
-        case NQFrameReader::Result::NeedMore:
-            return;
-        case NQFrameReader::Result::Oversized:
-            qWarning() << "NQCenterServer::onSocketReadyRead oversized frame, closing the socket";
-            dropSocket(socket);
-            return;
-        case NQFrameReader::Result::Frame:
-            relay(socket, frame.bytes);
-            break;
-        }
+    NQFrameReader &reader = readers[socket];
+    const QVector<NQFrame> frames = reader.read(socket->readAll());
+    const bool oversized = reader.oversized();
+    for (const NQFrame &frame : frames)
+        relay(socket, frame.bytes);
+    if (oversized) {
+        qWarning() << "NQCenterServer::onSocketReadyRead oversized frame, closing the socket";
+        dropSocket(socket);
     }
 }
 

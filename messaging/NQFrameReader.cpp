@@ -24,13 +24,26 @@ QByteArray decodePayload(const char *data, quint32 count)
 
 } // namespace
 
-void NQFrameReader::append(const QByteArray &bytes)
+QVector<NQFrame> NQFrameReader::read(const QByteArray &bytes)
 {
+    QVector<NQFrame> frames;
+    if (tooLarge)
+        return frames;
     if (consumed > 0) {
         buffer.remove(0, consumed);
         consumed = 0;
     }
     buffer.append(bytes);
+    NQFrame frame;
+    Result result;
+    while ((result = next(&frame)) == Result::Frame)
+        frames.append(frame);
+    if (result == Result::Oversized) {
+        tooLarge = true;
+        buffer.clear();
+        consumed = 0;
+    }
+    return frames;
 }
 
 // Reads the count of the field at offset (relative to the unconsumed bytes)

@@ -3,6 +3,7 @@
 #include "NQFrame.h"
 
 #include <QByteArray>
+#include <QVector>
 
 // The receive buffer of one socket. Reads arrive in arbitrary pieces: a frame
 // may be split across reads and one read may hold several frames, so bytes
@@ -11,17 +12,21 @@
 class NQFrameReader
 {
 public:
-    enum class Result { Frame, NeedMore, Oversized };
-
     static constexpr quint32 maxNameBytes = 1024;
     static constexpr quint32 maxPayloadBytes = 16 * 1024 * 1024;
 
-    void append(const QByteArray &bytes);
-    Result next(NQFrame *frame);
+    // Adds the bytes of one read and takes out every frame now complete, in
+    // order. After a count beyond the limits nothing more comes out.
+    QVector<NQFrame> read(const QByteArray &bytes);
+    bool oversized() const { return tooLarge; }
 
 private:
+    enum class Result { Frame, NeedMore, Oversized };
+
+    Result next(NQFrame *frame);
     bool fieldAt(int offset, quint32 limit, quint32 *length, Result *result) const;
 
     QByteArray buffer;
     int consumed = 0;
+    bool tooLarge = false;
 };

@@ -64,14 +64,19 @@ bool NQNodeServer::start()
 void NQNodeServer::online(QByteArray data)
 {
     onlinePacket = NQFrame::encode(nodeName, data);
-    if (centerSocket)
+    // Kept even without a center: peers that announce later get it directly.
+    if (centerSocket && centerConnected)
         centerSocket->write(onlinePacket);
 }
 
 void NQNodeServer::send(QString strNodeName, QByteArray data)
 {
-    if (QLocalSocket *socket = nodeSockets.value(strNodeName))
+    if (QLocalSocket *socket = nodeSockets.value(strNodeName)) {
         socket->write(NQFrame::encode(nodeName, data));
+        // Out now rather than on the next turn of the event loop: a reply
+        // is often awaited, and the frame is already whole.
+        socket->flush();
+    }
 }
 
 QString NQNodeServer::getNodeName()
@@ -102,21 +107,15 @@ void NQNodeServer::onSocketReadyRead()
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket)
         return;
-    readers[socket].append(socket->readAll());
-    NQFrame frame;
-    // Handling a frame may close this very socket; stop reading it then.
-    while (readers.contains(socket)) {
-        switch (readers[socket].next(&frame)) {
-        case NQFrameReader::Result::NeedMore:
-            return;
-        case NQFrameReader::Result::Oversized:
-            qWarning() << "NQNodeServer::onSocketReadyRead oversized frame, closing the socket";
-            closeSocket(socket);
-            return;
-        case NQFrameReader::Result::Frame:
-            handleFrame(socket, frame);
-            break;
-        }
+    NQFrameReader &reader = readers[socket];
+    const QVector<NQFrame> frames = reader.read(socket->readAll());
+    const bool oversized = reader.oversized();
+    // No reference into the map survives handling: it may change meanwhile.
+    for (const NQFrame &frame : frames)
+        handleFrame(socket, frame);
+    if (oversized) {
+        qWarning() << "NQNodeServer::onSocketReadyRead oversized frame, closing the socket";
+        closeSocket(socket);
     }
 }
 

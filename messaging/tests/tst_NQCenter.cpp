@@ -43,6 +43,13 @@ bool connectAll(NodeProcess &center, RawPeer *peers, int count)
     return true;
 }
 
+bool relays(RawPeer &writer, RawPeer &reader)
+{
+    const QByteArray frame = NQFrame::encode(QStringLiteral("200"), "relayed");
+    writer.write(frame);
+    return reader.receive(frame);
+}
+
 } // namespace
 
 class tst_NQCenter : public QObject
@@ -115,9 +122,7 @@ void tst_NQCenter::oversizedFrameClosesOnlyThatSocket()
     QVERIFY(peers[0].waitForDisconnected());
     QTRY_VERIFY(center->errors().contains(QStringLiteral("oversized frame")));
 
-    const QByteArray frame = NQFrame::encode(QStringLiteral("200"), "still here");
-    peers[1].write(frame);
-    QVERIFY(peers[2].receive(frame));
+    QVERIFY(relays(peers[1], peers[2]));
 }
 
 void tst_NQCenter::secondInstanceEndsAtOnce()
@@ -131,9 +136,7 @@ void tst_NQCenter::secondInstanceEndsAtOnce()
     QVERIFY(second->waitForExit(2000, &exitCode));
     QCOMPARE(exitCode, 0);
 
-    const QByteArray frame = NQFrame::encode(QStringLiteral("1"), "relayed");
-    peers[0].write(frame);
-    QVERIFY(peers[1].receive(frame));
+    QVERIFY(relays(peers[0], peers[1]));
 }
 
 // A killed center leaves its socket file and its shared memory segment; the
@@ -150,9 +153,7 @@ void tst_NQCenter::recoversAfterBeingKilled()
     auto next = launchCenter();
     RawPeer peers[2];
     QVERIFY(connectAll(*next, peers, 2));
-    const QByteArray frame = NQFrame::encode(QStringLiteral("1"), "after restart");
-    peers[0].write(frame);
-    QVERIFY(peers[1].receive(frame));
+    QVERIFY(relays(peers[0], peers[1]));
 }
 
 void tst_NQCenter::reportsMissingLibrary()

@@ -97,7 +97,7 @@ void tst_NQFrameAndBuilder::reader_data()
         << QStringList{QString()} << QList<QByteArray>{QByteArray()} << false;
     QTest::newRow("name of 1 KiB is accepted") << Chunks{frameOf(QString(512, 'n'), "p")}
         << QStringList{QString(512, 'n')} << QList<QByteArray>{"p"} << false;
-    QTest::newRow("name over 1 KiB, known from its count") << Chunks{a, bigEndian32(1026)}
+    QTest::newRow("name over 1 KiB, known from its count") << Chunks{a, bigEndian32(1026), b}
         << QStringList{"4242"} << QList<QByteArray>{"first"} << true;
     QTest::newRow("payload over 16 MiB, known from its count")
         << Chunks{bigEndian32(2) + QByteArray("\0x", 2) + bigEndian32(16 * 1024 * 1024 + 1)}
@@ -116,21 +116,16 @@ void tst_NQFrameAndBuilder::reader()
     NQFrameReader reader;
     QStringList gotNames;
     QList<QByteArray> gotPayloads;
-    NQFrameReader::Result last = NQFrameReader::Result::NeedMore;
     for (const QByteArray &chunk : chunks) {
-        reader.append(chunk);
-        NQFrame frame;
-        while ((last = reader.next(&frame)) == NQFrameReader::Result::Frame) {
+        for (const NQFrame &frame : reader.read(chunk)) {
             gotNames << frame.name;
             gotPayloads << frame.payload;
             QCOMPARE(frame.bytes, frameOf(frame.name, frame.payload));
         }
-        if (last == NQFrameReader::Result::Oversized)
-            break;
     }
     QCOMPARE(gotNames, names);
     QCOMPARE(gotPayloads, payloads);
-    QCOMPARE(last == NQFrameReader::Result::Oversized, oversized);
+    QCOMPARE(reader.oversized(), oversized);
 }
 
 void tst_NQFrameAndBuilder::builder_data()

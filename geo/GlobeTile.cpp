@@ -1,0 +1,257 @@
+#include "geo/GlobeTile.h"
+
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osg/MatrixTransform>
+#include <osgUtil/CullVisitor>
+
+#include <algorithm>
+#include <cmath>
+
+#include "geo/SpatialReference.h"
+
+namespace geo {
+
+namespace {
+
+// Grid cells along each side of a tile.
+const int kCells = 16;
+// A tile splits while the eye is nearer than this many bounding radii.
+const double kSplitDistanceRatio = 3.0;
+// About 20 m tiles: far finer than the world image, only there for depth.
+const unsigned kMaxLevel = 18;
+// Frames a split tile may go undrawn before its children are dropped.
+const unsigned kStaleFrames = 240;
+
+const osg::EllipsoidModel &ellipsoid()
+{
+    return *SpatialReference::wgs84Geocentric()->getEllipsoid();
+}
+
+osg::Vec3d worldAt(double lat, double lon, double height = 0.0)
+{
+    double x, y, z;
+    ellipsoid().convertLatLongHeightToXYZ(lat, lon, height, x, y, z);
+    return osg::Vec3d(x, y, z);
+}
+
+osg::Vec3d upAt(double lat, double lon)
+{
+    return osg::Vec3d(std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat));
+}
+
+// Deepest a straight cell edge dips below the ellipsoid: the sagitta of the
+// widest cell, plus a metre. The skirts hang that far so that the seam
+// between a tile and a finer neighbour never shows a gap.
+double skirtDepth(double west, double south, double east, double north)
+{
+    const double cell = std::max(east - west, north - south) / kCells;
+    return ellipsoid().getRadiusEquator() * cell * cell / 8.0 + 1.0;
+}
+
+struct MeshBuilder
+{
+    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
+    osg::ref_ptr<osg::Vec3Array> normals = new osg::Vec3Array;
+    osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
+    osg::ref_ptr<osg::DrawElementsUShort> triangles = new osg::DrawElementsUShort(GL_TRIANGLES);
+    osg::Vec3d origin;
+
+    unsigned short add(double lat, double lon, double height)
+    {
+        vertices->push_back(worldAt(lat, lon, height) - origin);
+        normals->push_back(upAt(lat, lon));
+        // The world image runs from -180 to 180 degrees and from the south
+        // pole (t = 0, the image's bottom row) to the north pole.
+        texCoords->push_back(osg::Vec2((lon + osg::PI) / (2.0 * osg::PI), (lat + osg::PI_2) / osg::PI));
+        return static_cast<unsigned short>(vertices->size() - 1);
+    }
+
+    void quad(unsigned short sw, unsigned short se, unsigned short ne, unsigned short nw)
+    {
+        // Counter-clockwise seen from outside the globe.
+        for (unsigned short index : {sw, se, ne, sw, ne, nw})
+            triangles->push_back(index);
+    }
+};
+
+// Skirts are seen from either side through a seam, so they get both faces.
+void addSkirt(MeshBuilder &mesh, const std::vector<unsigned short> &edge,
+              const std::vector<unsigned short> &lowered)
+{
+    for (size_t i = 0; i + 1 < edge.size(); ++i) {
+        mesh.quad(edge[i], edge[i + 1], lowered[i + 1], lowered[i]);
+        mesh.quad(lowered[i], lowered[i + 1], edge[i + 1], edge[i]);
+    }
+}
+
+osg::Node *createMesh(double west, double south, double east, double north)
+{
+    MeshBuilder mesh;
+    const double midLat = (south + north) / 2.0, midLon = (west + east) / 2.0;
+    mesh.origin = worldAt(midLat, midLon);
+    const double dLat = (north - south) / kCells, dLon = (east - west) / kCells;
+
+    for (int row = 0; row <= kCells; ++row)
+        for (int column = 0; column <= kCells; ++column)
+            mesh.add(south + row * dLat, west + column * dLon, 0.0);
+    const auto gridIndex = [](int row, int column) {
+        return static_cast<unsigned short>(row * (kCells + 1) + column);
+    };
+    for (int row = 0; row < kCells; ++row)
+        for (int column = 0; column < kCells; ++column)
+            mesh.quad(gridIndex(row, column), gridIndex(row, column + 1),
+                      gridIndex(row + 1, column + 1), gridIndex(row + 1, column));
+
+    const double depth = -skirtDepth(west, south, east, north);
+    std::vector<unsigned short> edges[4], lowered[4];
+    for (int i = 0; i <= kCells; ++i) {
+        const int ends[4][2] = {{0, i}, {kCells, i}, {i, 0}, {i, kCells}};
+        for (int side = 0; side < 4; ++side) {
+            const int row = ends[side][0], column = ends[side][1];
+            edges[side].push_back(gridIndex(row, column));
+            lowered[side].push_back(mesh.add(south + row * dLat, west + column * dLon, depth));
+        }
+    }
+    for (int side = 0; side < 4; ++side)
+        addSkirt(mesh, edges[side], lowered[side]);
+
+    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    geometry->setUseDisplayList(false);
+    geometry->setUseVertexBufferObjects(true);
+    geometry->setVertexArray(mesh.vertices.get());
+    geometry->setNormalArray(mesh.normals.get(), osg::Array::BIND_PER_VERTEX);
+    geometry->setTexCoordArray(0, mesh.texCoords.get(), osg::Array::BIND_PER_VERTEX);
+    geometry->addPrimitiveSet(mesh.triangles.get());
+
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(geometry.get());
+    // Vertices are kept relative to the tile's centre: single-precision
+    // coordinates of the size of the earth would wobble by half a metre.
+    osg::MatrixTransform *transform = new osg::MatrixTransform(osg::Matrixd::translate(mesh.origin));
+    transform->addChild(geode.get());
+    return transform;
+}
+
+} // namespace
+
+GlobeTile::GlobeTile(unsigned level, double west, double south, double east, double north)
+    : m_level(level), m_west(west), m_south(south), m_east(east), m_north(north)
+{
+    m_mesh = createMesh(west, south, east, north);
+    m_centerDirection = upAt((south + north) / 2.0, (west + east) / 2.0);
+    m_angularRadius = 0.0;
+    const double corners[4][2] = {{south, west}, {south, east}, {north, west}, {north, east}};
+    for (const auto &corner : corners) {
+        const double cosine = std::min(1.0, upAt(corner[0], corner[1]) * m_centerDirection);
+        m_angularRadius = std::max(m_angularRadius, std::acos(cosine));
+    }
+    // A quadrant that touches a pole is widest along its equator-side edge's
+    // middle, not at a corner.
+    const double edgeMiddle = std::min(1.0, upAt(south, (west + east) / 2.0) * m_centerDirection);
+    m_angularRadius = std::max(m_angularRadius, std::acos(edgeMiddle));
+}
+
+osg::BoundingSphere GlobeTile::computeBound() const
+{
+    osg::BoundingSphere bound = m_mesh->getBound();
+    // The surface between the grid points bulges past the grid by up to the
+    // skirt depth; children must stay inside their parent's sphere.
+    bound.radius() += skirtDepth(m_west, m_south, m_east, m_north);
+    return bound;
+}
+
+void GlobeTile::traverse(osg::NodeVisitor &nv)
+{
+    if (nv.getVisitorType() == osg::NodeVisitor::CULL_VISITOR)
+        cull(nv);
+    else if (m_split)
+        traverseChildren(nv);
+    else
+        m_mesh->accept(nv);
+}
+
+void GlobeTile::cull(osg::NodeVisitor &nv)
+{
+    const osg::Vec3d eye = nv.getEyePoint();
+    if (belowHorizon(eye))
+        return;
+    const unsigned frame = nv.getFrameStamp() ? nv.getFrameStamp()->getFrameNumber() : 0;
+    m_split = wantsSplit(eye);
+    if (m_split) {
+        createChildren();
+        m_lastSplitFrame = frame;
+        traverseChildren(nv);
+    } else {
+        dropChildrenWhenStale(frame);
+        m_mesh->accept(nv);
+    }
+}
+
+bool GlobeTile::belowHorizon(const osg::Vec3d &eye) const
+{
+    // Everything on the ellipsoid lies between the polar and the equatorial
+    // sphere. The polar sphere hides what lies further from the eye's
+    // direction than its horizon plus the angle by which a point on the
+    // equatorial sphere can still peek over it.
+    const double b = ellipsoid().getRadiusPolar();
+    const double eyeDistance = eye.length();
+    if (eyeDistance <= b)
+        return false;
+    const double reach = std::acos(b / eyeDistance) + std::acos(b / ellipsoid().getRadiusEquator());
+    const double angle = std::acos(std::max(-1.0, std::min(1.0, (eye / eyeDistance) * m_centerDirection)));
+    return angle - m_angularRadius > reach;
+}
+
+bool GlobeTile::wantsSplit(const osg::Vec3d &eye) const
+{
+    if (m_level >= kMaxLevel)
+        return false;
+    const osg::BoundingSphere &bound = getBound();
+    return (eye - bound.center()).length() < kSplitDistanceRatio * bound.radius();
+}
+
+void GlobeTile::createChildren()
+{
+    if (m_children[0].valid())
+        return;
+    const double midLon = (m_west + m_east) / 2.0, midLat = (m_south + m_north) / 2.0;
+    const unsigned level = m_level + 1;
+    m_children[0] = new GlobeTile(level, m_west, m_south, midLon, midLat);
+    m_children[1] = new GlobeTile(level, midLon, m_south, m_east, midLat);
+    m_children[2] = new GlobeTile(level, m_west, midLat, midLon, m_north);
+    m_children[3] = new GlobeTile(level, midLon, midLat, m_east, m_north);
+}
+
+void GlobeTile::dropChildrenWhenStale(unsigned frameNumber)
+{
+    if (m_children[0].valid() && frameNumber > m_lastSplitFrame + kStaleFrames) {
+        for (auto &child : m_children)
+            child = nullptr;
+    }
+}
+
+void GlobeTile::traverseChildren(osg::NodeVisitor &nv)
+{
+    for (auto &child : m_children)
+        if (child.valid())
+            child->accept(nv);
+}
+
+void GlobeTile::resizeGLObjectBuffers(unsigned maxSize)
+{
+    m_mesh->resizeGLObjectBuffers(maxSize);
+    for (auto &child : m_children)
+        if (child.valid())
+            child->resizeGLObjectBuffers(maxSize);
+}
+
+void GlobeTile::releaseGLObjects(osg::State *state) const
+{
+    m_mesh->releaseGLObjects(state);
+    for (const auto &child : m_children)
+        if (child.valid())
+            child->releaseGLObjects(state);
+}
+
+} // namespace geo

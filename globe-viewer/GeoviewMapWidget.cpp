@@ -1,0 +1,297 @@
+#include "GeoviewMapWidget.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QGridLayout>
+
+#include <osg/Quat>
+#include <osgDB/ReadFile>
+#include <osgDB/Registry>
+
+#include "GeoviewMapInputWidget.h"
+#include "GeoviewMapOffsetInputWidget.h"
+#include "GeoviewMapState.h"
+#include "OsgViewerWidget.h"
+#include "geo/GeoMath.h"
+
+namespace {
+
+constexpr double kDroneSpeed = 50.0;
+
+// The flight to a requested position: straight down from 2 km, over five
+// seconds. -100 rather than -90 is what the operators have always had; the
+// manipulator keeps the pitch within its own band.
+constexpr double kFlyToPitch = -100.0;
+constexpr double kFlyToRange = 2000.0;
+constexpr double kFlyToSeconds = 5.0;
+
+} // namespace
+
+GeoviewMapWidget::GeoviewMapWidget(QWidget *parent)
+    : QWidget(parent)
+    , m_inputWidget(nullptr)
+    , m_offsetInputWidget(nullptr)
+    , m_glWidget(nullptr)
+    , m_viewer(new osgViewer::Viewer)
+    , m_root(new osg::Group)
+    , m_manipulator(new geo::EarthManipulator)
+    , m_coordinateSystemNode(new osg::CoordinateSystemNode)
+    , m_rootTransform(new osg::MatrixTransform)
+    , m_droneModelPath(QCoreApplication::applicationDirPath() + "/data/drone.osgb")
+    , m_droneModel(osgDB::readNodeFile(m_droneModelPath.toStdString(),
+                                       osgDB::Registry::instance()->getOptions()))
+    , m_droneTransform(new osg::MatrixTransform)
+    , m_droneHolder(new osg::MatrixTransform)
+    , m_lastAirLinePoint(0.0f, 0.0f, 0.0f, 0.0f)
+    , m_mapNode(nullptr)
+    , m_terrain(nullptr)
+    , m_geographicSRS(nullptr)
+    , m_trackGroup(new osg::Group)
+    , m_trackGeode(new osg::Geode)
+    , m_reportedNoMap(false)
+{
+    m_yawOffset = 0;
+    m_flyOnNextUpdate = false;
+
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_glWidget = new OsgViewerWidget(nullptr);
+    m_glWidget->setMouseTracking(true);
+    m_glWidget->setFocusPolicy(Qt::ClickFocus);
+    layout->addWidget(m_glWidget, 0, 0);
+    connect(m_glWidget, SIGNAL(initialized()), this, SLOT(onOsgInitialized()));
+
+    m_inputWidget = new GeoviewMapInputWidget(this);
+    connect(this, &GeoviewMapWidget::mousePositionChanged, m_inputWidget,
+            &GeoviewMapInputWidget::updatePosition);
+    connect(m_inputWidget, &GeoviewMapInputWidget::positionChangeds, this,
+            &GeoviewMapWidget::manualGoToPosition);
+    connect(m_inputWidget, &GeoviewMapInputWidget::stopPositionChangeds, this,
+            &GeoviewMapWidget::manualStopGoToPosition);
+
+    m_offsetInputWidget = new GeoviewMapOffsetInputWidget(this);
+    connect(m_offsetInputWidget, &GeoviewMapOffsetInputWidget::offsetChanged, this,
+            &GeoviewMapWidget::offsetPosition);
+
+    m_yawOffset = GeoviewMapOffsetInputWidget::storedOffset();
+}
+
+GeoviewMapWidget::~GeoviewMapWidget() = default;
+
+bool GeoviewMapWidget::hasMapNode(const char *operation)
+{
+    if (m_mapNode != nullptr)
+        return true;
+    // Without an earth file the viewer keeps running; one line says why the
+    // globe does not follow, instead of one per position message.
+    if (!m_reportedNoMap) {
+        qWarning() << "no map node: the earth file did not load, ignoring" << operation;
+        m_reportedNoMap = true;
+    }
+    return false;
+}
+
+void GeoviewMapWidget::manualGoToPosition(bool continueSend, double dLongitude, double dLatitude,
+                                          double dAltitude)
+{
+    if (!hasMapNode("manualGoToPosition"))
+        return;
+    const int number = GeoviewMapState::placemarkCounter++;
+    const QString name = QString("Geo Point ") + QString::number(number);
+    const geo::GeoPoint point(m_mapNode->getMapSRS()->getGeographicSRS(), dLongitude, dLatitude);
+    m_lastPlacemark = new geo::PlaceNode(point, name.toStdString(), GeoviewMapState::placemarkStyle);
+    m_root->addChild(m_lastPlacemark.get());
+    m_placemarks.push_back(m_lastPlacemark);
+    flyToPosition(continueSend, dLongitude, dLatitude, dAltitude, true);
+}
+
+void GeoviewMapWidget::manualStopGoToPosition()
+{
+}
+
+void GeoviewMapWidget::offsetPosition(int dOffset)
+{
+    m_yawOffset = dOffset;
+}
+
+void GeoviewMapWidget::flyToPosition(bool continueSend, double lon, double lat, double alt,
+                                     bool emitSignal)
+{
+    auto *manipulator = dynamic_cast<geo::EarthManipulator *>(m_viewer->getCameraManipulator());
+    if (manipulator == nullptr)
+        return;
+    const geo::Viewpoint viewpoint("", lon, lat, 0.0, 0.0, kFlyToPitch, kFlyToRange);
+    manipulator->setViewpoint(viewpoint, kFlyToSeconds);
+    if (emitSignal)
+        emit manualViewPositionChanged(continueSend, 0, 0, 0, 0, lon, lat, alt, 0, 0, 0, 0, 0, 0,
+                                       0, 0);
+}
+
+bool GeoviewMapWidget::headingKeyOf(double dUAVYaw, int &key)
+{
+    // Truncating a value outside int's range is undefined, so the remainder
+    // is taken first; for every yaw in range it gives what
+    // int(yaw + 359) % 360 gives.
+    const double shifted = dUAVYaw + 359.0;
+    if (!std::isfinite(shifted))
+        return false;
+    key = int(std::fmod(shifted, 360.0));
+    return true;
+}
+
+void GeoviewMapWidget::autoGoToPosition(double dVerticalAngle, double dEOOpticalZoom,
+                                        double dTargetLongitude, double dTargetLatitude,
+                                        double dLongitude, double dLatitude, double dAltitude,
+                                        double dYaw, double dYawAbs, double dPitch, double dFov,
+                                        double dUAVGPSDirection, double dUAVYaw,
+                                        double dUAVPitch, double dUAVRoll)
+{
+    Q_UNUSED(dVerticalAngle) Q_UNUSED(dEOOpticalZoom) Q_UNUSED(dTargetLatitude)
+    Q_UNUSED(dYaw) Q_UNUSED(dYawAbs) Q_UNUSED(dPitch) Q_UNUSED(dFov) Q_UNUSED(dUAVGPSDirection)
+    Q_UNUSED(dUAVPitch) Q_UNUSED(dUAVRoll)
+
+    GeoviewMapState::droneLongitude = dLongitude;
+    GeoviewMapState::droneLatitude = dLatitude;
+    GeoviewMapState::droneAltitude = dAltitude;
+
+    // The camera footprint is drawn here once the scene has one; a NaN
+    // target longitude counts as given.
+    const bool targetGiven = dTargetLongitude != 0.0;
+    if (!targetGiven && dLongitude == 0.0)
+        return;
+    if (!hasMapNode("autoGoToPosition"))
+        return;
+    if (dLongitude == 0.0)
+        return;
+
+    osg::Vec4Array *points = GeoviewMapState::routePoints();
+    points->push_back(osg::Vec4f(float(dLongitude), float(dLatitude), float(dAltitude),
+                                 float(kDroneSpeed)));
+    int headingKey = 0;
+    if (headingKeyOf(dUAVYaw, headingKey))
+        addHeadingKey(points, double(headingKey));
+    else
+        qWarning() << "drone yaw is not a number:" << dUAVYaw;
+
+    if (m_flyOnNextUpdate) {
+        m_flyOnNextUpdate = false;
+        flyToPosition(true, dLongitude, dLatitude, dAltitude, false);
+    }
+}
+
+void GeoviewMapWidget::autoStopGoToPosition(double, double, double, double, double, double,
+                                            double, double, double, double, double, double,
+                                            double, double, double)
+{
+}
+
+void GeoviewMapWidget::updateAirLinePosition(osg::Vec4 curPoint, double dUAVYaw)
+{
+    if (!m_modelPath.valid() || m_coordinateSystemNode->getEllipsoidModel() == nullptr) {
+        qWarning() << "updateAirLinePosition: the drone's path is not set up yet";
+        return;
+    }
+    std::vector<osg::Vec4f> listed;
+    if (!m_modelPath->getTimeControlPointMap().empty())
+        listed.push_back(m_lastAirLinePoint);
+    listed.push_back(curPoint);
+
+    double time = 0.0;
+    osg::Matrixd key;
+    if (listed.size() == 2) {
+        const osg::Vec3d e1 = toEarthCentred(listed[0]);
+        const osg::Vec3d e2 = toEarthCentred(listed[1]);
+        key = localFrameAt(listed[0]);
+        key.preMultRotate(osg::Quat(0.0, osg::Vec3d(1, 0, 0), 0.0, osg::Vec3d(0, 1, 0), dUAVYaw,
+                                    osg::Vec3d(0, 0, 1)));
+        time += segmentTime(osg::Vec3f(e1), osg::Vec3f(e2), listed[1].w());
+    }
+    m_modelPath->insert(time + m_modelPath->getLastTime(),
+                        osg::AnimationPath::ControlPoint(key.getTrans(), key.getRotate()));
+    m_lastAirLinePoint = curPoint;
+}
+
+void GeoviewMapWidget::setShowTitle(QString strTitle)
+{
+    m_inputWidget->setWindowTitle(strTitle);
+    setWindowTitle(strTitle);
+}
+
+bool GeoviewMapWidget::syncLoadEarthFile(QString strEarthFilePath)
+{
+    installMapNode(loadEarthFile(strEarthFilePath));
+    // The load's outcome travels in earthFileLoadFinished; callers have only
+    // ever been told that the load ran.
+    return true;
+}
+
+bool GeoviewMapWidget::asyncLoadEarthFile(QString strEarthFilePath)
+{
+    Q_UNUSED(strEarthFilePath)
+    return true;
+}
+
+void GeoviewMapWidget::onOsgInitialized()
+{
+}
+
+GeoviewMapWidget::EarthNodes GeoviewMapWidget::loadEarthFile(QString path)
+{
+    emit earthFileLoadStarted();
+    osg::ref_ptr<osg::Node> node = osgDB::readNodeFile(path.toStdString());
+    geo::MapNode *mapNode = node.valid() ? geo::MapNode::findMapNode(node.get(), 0xFFFFFFFFu) : nullptr;
+    if (mapNode == nullptr) {
+        qWarning() << "no map in the earth file" << path;
+        emit earthFileLoadFinished(false);
+        return EarthNodes();
+    }
+    emit earthFileLoadFinished(true);
+    return EarthNodes(node, mapNode);
+}
+
+void GeoviewMapWidget::installMapNode(EarthNodes nodes)
+{
+    if (nodes.second == nullptr)
+        return;
+    if (m_earthNode.valid())
+        m_root->removeChild(m_earthNode.get());
+    m_earthNode = nodes.first;
+    m_mapNode = nodes.second;
+    m_terrain = m_mapNode->getTerrain();
+    m_root->addChild(m_earthNode.get());
+}
+
+void GeoviewMapWidget::setupModelTransform()
+{
+    m_coordinateSystemNode->setEllipsoidModel(new osg::EllipsoidModel(6378137.0, 6356752.3142));
+    m_rootTransform->setMatrix(osg::Matrixd::identity());
+    m_root->addChild(m_rootTransform.get());
+
+    m_droneTransform->setMatrix(osg::Matrixd::scale(3.0, 3.0, 3.0)
+                                * osg::Matrixd::rotate(0.0, osg::Vec3d(0, 0, 1)));
+    m_droneTransform->getOrCreateStateSet()->setMode(GL_RESCALE_NORMAL, osg::StateAttribute::ON);
+    if (m_droneModel.valid())
+        m_droneTransform->addChild(m_droneModel.get());
+    m_droneHolder->addChild(m_droneTransform.get());
+    m_root->addChild(m_droneHolder.get());
+
+    osg::StateSet *lighting = m_droneTransform->getOrCreateStateSet();
+    lighting->setMode(GL_LIGHTING, osg::StateAttribute::ON);
+    lighting->setMode(GL_LIGHT0, osg::StateAttribute::ON);
+    lighting->setMode(GL_LIGHT1, osg::StateAttribute::ON);
+}
+
+double GeoviewMapWidget::computeRouteLength(osg::Vec3d point)
+{
+    if (m_measurePoints.empty())
+        return 0.0;
+    if (!hasMapNode("computeRouteLength"))
+        return 0.0;
+    const geo::SpatialReference *srs = m_mapNode->getMapSRS();
+    double length = 0.0;
+    for (size_t i = 1; i < m_measurePoints.size(); ++i)
+        length += geo::GeoMath::distance(m_measurePoints[i - 1], m_measurePoints[i], srs);
+    return length + geo::GeoMath::distance(m_measurePoints.back(), point, srs);
+}

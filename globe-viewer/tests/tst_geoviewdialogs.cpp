@@ -1,0 +1,139 @@
+#include <QtTest>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "GeoviewMapInputWidget.h"
+#include "GeoviewMapOffsetInputWidget.h"
+
+using Position = std::tuple<bool, double, double, double>;
+
+class GeoviewDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void fieldsFollowThePointerOnlyWhileHidden();
+    void pointingButtonAlternates();
+    void unparsableFieldsSendZero();
+    void offsetIsStoredForTheNextStart_data();
+    void offsetIsStoredForTheNextStart();
+    void anotherFolderHasNoOffset();
+
+private:
+    QTemporaryDir m_workingDir;
+};
+
+namespace {
+
+QLineEdit *edit(QWidget *dialog, int index)
+{
+    return dialog->findChildren<QLineEdit *>().value(index);
+}
+
+QPushButton *button(QWidget *dialog)
+{
+    return dialog->findChild<QPushButton *>();
+}
+
+} // namespace
+
+void GeoviewDialogsTest::init()
+{
+    QVERIFY(QDir::setCurrent(m_workingDir.path()));
+    QFile::remove("OsgEarth");
+}
+
+void GeoviewDialogsTest::fieldsFollowThePointerOnlyWhileHidden()
+{
+    GeoviewMapInputWidget dialog(nullptr);
+    dialog.updatePosition(114.0579, 22.5431, 12.25, 2495000.5, 38500000);
+    const QStringList expected{"114.057900", "22.543100", "12.250000", "2495000.500000",
+                               "38500000.000000"};
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(edit(&dialog, i)->text(), expected[i]);
+
+    dialog.show();
+    dialog.updatePosition(1, 2, 3, 4, 5);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(edit(&dialog, i)->text(), expected[i]);
+}
+
+void GeoviewDialogsTest::pointingButtonAlternates()
+{
+    GeoviewMapInputWidget dialog(nullptr);
+    QSignalSpy spy(&dialog, &GeoviewMapInputWidget::positionChangeds);
+    edit(&dialog, 0)->setText("10");
+    edit(&dialog, 1)->setText("20");
+    edit(&dialog, 2)->setText("30");
+
+    QCOMPARE(button(&dialog)->text(), QStringLiteral("Point camera here"));
+    QTest::mouseClick(button(&dialog), Qt::LeftButton);
+    QCOMPARE(button(&dialog)->text(), QStringLiteral("Disable POI"));
+    QTest::mouseClick(button(&dialog), Qt::LeftButton);
+    QCOMPARE(button(&dialog)->text(), QStringLiteral("Point camera here"));
+
+    QCOMPARE(spy.size(), 2);
+    QCOMPARE(spy[0], (QVariantList{true, 10.0, 20.0, 30.0}));
+    QCOMPARE(spy[1], (QVariantList{false, 10.0, 20.0, 30.0}));
+}
+
+void GeoviewDialogsTest::unparsableFieldsSendZero()
+{
+    GeoviewMapInputWidget dialog(nullptr);
+    QSignalSpy spy(&dialog, &GeoviewMapInputWidget::positionChangeds);
+    edit(&dialog, 0)->setText("-");
+    edit(&dialog, 1)->setText("");
+    edit(&dialog, 2)->setText("1e3");
+    dialog.goToPostion();
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy[0], (QVariantList{true, 0.0, 0.0, 1000.0}));
+
+    QSignalSpy stopSpy(&dialog, &GeoviewMapInputWidget::stopPositionChangeds);
+    dialog.StopGoToPostion();
+    QCOMPARE(stopSpy.size(), 1);
+}
+
+void GeoviewDialogsTest::offsetIsStoredForTheNextStart_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("offset");
+    QTest::newRow("whole") << "15" << 15;
+    QTest::newRow("negative") << "-20" << -20;
+    QTest::newRow("fraction") << "2.5" << 0;
+    QTest::newRow("empty") << "" << 0;
+}
+
+void GeoviewDialogsTest::offsetIsStoredForTheNextStart()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, offset);
+
+    GeoviewMapOffsetInputWidget dialog(nullptr);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Optivane"));
+    QSignalSpy spy(&dialog, &GeoviewMapOffsetInputWidget::offsetChanged);
+    edit(&dialog, 0)->setText(typed);
+    QTest::mouseClick(button(&dialog), Qt::LeftButton);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy[0][0].toInt(), offset);
+
+    QFile file("OsgEarth");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QStringLiteral("[General]\noffsetData=%1\n").arg(offset).toUtf8());
+    QCOMPARE(GeoviewMapOffsetInputWidget::storedOffset(), offset);
+}
+
+void GeoviewDialogsTest::anotherFolderHasNoOffset()
+{
+    QTemporaryDir elsewhere;
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    QCOMPARE(GeoviewMapOffsetInputWidget::storedOffset(), 0);
+    QFile file("OsgEarth");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[General]\noffsetData=north\n");
+    file.close();
+    QCOMPARE(GeoviewMapOffsetInputWidget::storedOffset(), 0);
+}
+
+QTEST_MAIN(GeoviewDialogsTest)
+#include "tst_geoviewdialogs.moc"

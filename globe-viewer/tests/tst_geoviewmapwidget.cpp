@@ -1,0 +1,512 @@
+#include <QtTest>
+
+#include <osgGA/GUIEventAdapter>
+
+#include <cmath>
+
+#include "GeoviewMapState.h"
+#include "GeoviewMapWidget.h"
+#include "geo/SpatialReference.h"
+
+Q_DECLARE_METATYPE(osg::Vec3d)
+Q_DECLARE_METATYPE(QVector<osg::Vec3d>)
+Q_DECLARE_METATYPE(QVector<osg::Vec4f>)
+
+namespace {
+
+const QString earthFile = QStringLiteral(STATION_BIN_DIR "/data/arcgis.earth");
+const QString notAnEarthFile = QStringLiteral(STATION_TEST_DATA_DIR "/not-an-earth-file.earth");
+
+// One degree along the equator of the sphere that distances are measured on
+// (WGS84 equatorial radius 6378137 m): 6378137 * pi / 180.
+constexpr double kEquatorDegree = 111319.49079327357;
+
+// Path keys turn degrees into radians in single precision, which moves
+// them by up to a few metres on the earth's surface.
+constexpr double kKeyPrecision = 3.0;
+
+// The earth-centred position of a point on the WGS84 ellipsoid, and its
+// east-north-up frame, computed here independently of the widget.
+osg::Matrixd enuFrame(double lon, double lat, double height)
+{
+    osg::ref_ptr<osg::EllipsoidModel> wgs84 = new osg::EllipsoidModel(6378137.0, 6356752.3142);
+    osg::Matrixd frame;
+    wgs84->computeLocalToWorldTransformFromLatLongHeight(osg::DegreesToRadians(lat),
+                                                         osg::DegreesToRadians(lon), height, frame);
+    return frame;
+}
+
+bool sameRotation(const osg::Quat &a, const osg::Quat &b)
+{
+    // q and -q are the same rotation.
+    const double dot = std::fabs(a.x() * b.x() + a.y() * b.y() + a.z() * b.z() + a.w() * b.w());
+    return std::fabs(dot - 1.0) < 1e-5;
+}
+
+osg::Quat headingRotation(double lon, double lat, double headingDeg)
+{
+    osg::Matrixd frame = enuFrame(lon, lat, 0.0);
+    frame.preMultRotate(osg::Quat(osg::DegreesToRadians(-headingDeg), osg::Vec3d(0, 0, 1)));
+    return frame.getRotate();
+}
+
+int warningCount = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void countWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtWarningMsg)
+        ++warningCount;
+    previousHandler(type, context, text);
+}
+
+} // namespace
+
+class GeoviewMapWidgetTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void headingKeys_data();
+    void headingKeys();
+    void placemarksAreNumbered();
+    void manualRequestFliesAndReports();
+    void droneUpdatesExtendThePath();
+    void updatesWithoutLongitudeOnlyMoveTheDrone();
+    void forcedLocationFliesOnceToTheDrone();
+    void failedLoadKeepsTheMap();
+    void withoutAMapNothingHappens();
+    void routeLength_data();
+    void routeLength();
+    void headingKeyPlacement_data();
+    void headingKeyPlacement();
+    void growingRouteKeepsItsTravelTime();
+    void airLinePathFacesAlongEachSegment();
+    void circlePathClosesTheLoop_data();
+    void circlePathClosesTheLoop();
+    void airLineKeysFollowTheDrone();
+
+private:
+    // A widget with the map and the model set up as the scene set-up would.
+    GeoviewMapWidget *sceneWidget();
+    void frame(double time);
+
+    GeoviewMapWidget *m_widget = nullptr;
+    QTemporaryDir m_workingDir;
+};
+
+void GeoviewMapWidgetTest::init()
+{
+    QVERIFY(QDir::setCurrent(m_workingDir.path()));
+    // Each test is a fresh viewer start.
+    GeoviewMapState::placemarkCounter = 0;
+    GeoviewMapState::routePoints()->clear();
+    GeoviewMapState::droneLongitude = GeoviewMapState::droneLatitude =
+        GeoviewMapState::droneAltitude = 0.0;
+    m_widget = new GeoviewMapWidget(nullptr);
+}
+
+void GeoviewMapWidgetTest::cleanup()
+{
+    delete m_widget;
+    m_widget = nullptr;
+}
+
+GeoviewMapWidget *GeoviewMapWidgetTest::sceneWidget()
+{
+    GeoviewMapWidget *w = m_widget;
+    w->m_viewer->setCameraManipulator(w->m_manipulator.get());
+    w->syncLoadEarthFile(earthFile);
+    w->setupModelTransform();
+    w->m_modelPath = w->createAirLinePath(GeoviewMapState::routePoints());
+    return w;
+}
+
+void GeoviewMapWidgetTest::frame(double time)
+{
+    osg::ref_ptr<osgGA::GUIEventAdapter> event = new osgGA::GUIEventAdapter;
+    event->setEventType(osgGA::GUIEventAdapter::FRAME);
+    event->setTime(time);
+    m_widget->m_manipulator->handle(*event, *m_widget->m_viewer);
+}
+
+void GeoviewMapWidgetTest::headingKeys_data()
+{
+    QTest::addColumn<double>("yaw");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("key");
+    QTest::newRow("1") << 1.0 << true << 0;
+    QTest::newRow("0") << 0.0 << true << 359;
+    QTest::newRow("359.5") << 359.5 << true << 358;
+    QTest::newRow("-400") << -400.0 << true << -41;
+    QTest::newRow("720.9") << 720.9 << true << 359;
+    QTest::newRow("1e300") << 1e300 << true << int(std::fmod(1e300 + 359.0, 360.0));
+    QTest::newRow("NaN") << std::nan("") << false << 0;
+    QTest::newRow("infinity") << HUGE_VAL << false << 0;
+}
+
+void GeoviewMapWidgetTest::headingKeys()
+{
+    QFETCH(double, yaw);
+    QFETCH(bool, valid);
+    QFETCH(int, key);
+    int computed = 12345;
+    QCOMPARE(GeoviewMapWidget::headingKeyOf(yaw, computed), valid);
+    if (valid)
+        QCOMPARE(computed, key);
+}
+
+void GeoviewMapWidgetTest::placemarksAreNumbered()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    w->manualGoToPosition(true, 113.9, 22.5, 0.0);
+    w->manualGoToPosition(false, 114.1, 22.6, 0.0);
+    QCOMPARE(w->m_placemarks.size(), size_t(2));
+    QCOMPARE(w->m_placemarks[0]->getText(), std::string("Geo Point 0"));
+    QCOMPARE(w->m_placemarks[1]->getText(), std::string("Geo Point 1"));
+    QCOMPARE(w->m_lastPlacemark.get(), w->m_placemarks[1].get());
+    QCOMPARE(w->m_placemarks[1]->getPosition().x(), 114.1);
+    QCOMPARE(w->m_placemarks[1]->getPosition().y(), 22.6);
+    QVERIFY(w->m_root->containsNode(w->m_placemarks[0].get()));
+    QCOMPARE(GeoviewMapState::placemarkCounter, 2);
+}
+
+void GeoviewMapWidgetTest::manualRequestFliesAndReports()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    QSignalSpy reported(w, &GeoviewMapWidget::manualViewPositionChanged);
+    frame(100.0);
+    w->manualGoToPosition(true, 113.91088, 22.543854, 35.5);
+
+    QCOMPARE(reported.count(), 1);
+    QVariantList expected{true, 0.0, 0.0, 0.0, 0.0, 113.91088, 22.543854, 35.5};
+    for (int i = 0; i < 8; ++i)
+        expected << 0.0;
+    QCOMPARE(reported[0], expected);
+
+    // A five-second flight of frame time.
+    frame(100.0);
+    frame(104.9);
+    QVERIFY(w->m_manipulator->isSettingViewpoint());
+    frame(105.0);
+    QVERIFY(!w->m_manipulator->isSettingViewpoint());
+    const geo::Viewpoint reached = w->m_manipulator->getViewpoint();
+    QCOMPARE(reached.range().as(geo::Units::METERS), 2000.0);
+    QVERIFY(std::fabs(reached.focalPoint().x() - 113.91088) < 1e-9);
+    QVERIFY(std::fabs(reached.focalPoint().y() - 22.543854) < 1e-9);
+    QCOMPARE(reached.focalPoint().z(), 0.0);
+    QCOMPARE(reached.heading().as(geo::Units::DEGREES), 0.0);
+    // -100 asks for straight down or beyond; the camera stops at straight down.
+    QCOMPARE(reached.pitch().as(geo::Units::DEGREES), -90.0);
+}
+
+void GeoviewMapWidgetTest::droneUpdatesExtendThePath()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
+    QCOMPARE(GeoviewMapState::routePoints()->size(), 1u);
+    QCOMPARE((*GeoviewMapState::routePoints())[0], osg::Vec4f(113.9f, 22.5f, 100.0f, 50.0f));
+    QCOMPARE(w->m_modelPath->getTimeControlPointMap().size(), size_t(1));
+
+    // 100 m straight up at 50 m/s: the key lands two seconds on, at the
+    // first point, turned to the heading key of yaw 91 (90 degrees).
+    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 200.0, 0, 0, 0, 0, 0, 91.0, 0, 0);
+    const auto &keys = w->m_modelPath->getTimeControlPointMap();
+    QCOMPARE(keys.size(), size_t(2));
+    const double time = keys.rbegin()->first;
+    QVERIFY2(std::fabs(time - 2.0) < 1e-3, qPrintable(QString::number(time)));
+    const osg::AnimationPath::ControlPoint &key = keys.rbegin()->second;
+    QVERIFY((key.getPosition() - enuFrame(113.9, 22.5, 100.0).getTrans()).length() < kKeyPrecision);
+    QVERIFY(sameRotation(key.getRotation(), headingRotation(113.9, 22.5, 90.0)));
+    QCOMPARE(GeoviewMapState::droneAltitude, 200.0);
+}
+
+void GeoviewMapWidgetTest::updatesWithoutLongitudeOnlyMoveTheDrone()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    w->autoGoToPosition(0, 0, 0, 0, 0.0, 22.5, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
+    QCOMPARE(GeoviewMapState::droneLatitude, 22.5);
+    QCOMPARE(GeoviewMapState::droneAltitude, 150.0);
+    QCOMPARE(GeoviewMapState::routePoints()->size(), 0u);
+    QCOMPARE(w->m_modelPath->getTimeControlPointMap().size(), size_t(1));
+}
+
+void GeoviewMapWidgetTest::forcedLocationFliesOnceToTheDrone()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    QSignalSpy reported(w, &GeoviewMapWidget::manualViewPositionChanged);
+    w->m_flyOnNextUpdate = true;
+    w->autoGoToPosition(0, 0, 0, 0, 0.0, 22.5, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
+    QVERIFY(w->m_flyOnNextUpdate);
+    QVERIFY(!w->m_manipulator->isSettingViewpoint());
+
+    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
+    QVERIFY(!w->m_flyOnNextUpdate);
+    QVERIFY(w->m_manipulator->isSettingViewpoint());
+    QCOMPARE(reported.count(), 0);
+}
+
+void GeoviewMapWidgetTest::failedLoadKeepsTheMap()
+{
+    GeoviewMapWidget *w = m_widget;
+    QStringList order;
+    connect(w, &GeoviewMapWidget::earthFileLoadStarted, [&] { order << "started"; });
+    connect(w, &GeoviewMapWidget::earthFileLoadFinished,
+            [&](bool ok) { order << (ok ? "finished true" : "finished false"); });
+
+    QVERIFY(w->syncLoadEarthFile(earthFile));
+    geo::MapNode *map = w->m_mapNode;
+    QVERIFY(map != nullptr);
+    QVERIFY(w->m_root->containsNode(map));
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no map in the earth file"));
+    QVERIFY(w->syncLoadEarthFile(notAnEarthFile));
+    QCOMPARE(order, QStringList({"started", "finished true", "started", "finished false"}));
+    QCOMPARE(w->m_mapNode, map);
+    QVERIFY(w->m_root->containsNode(map));
+
+    // A second good load replaces the first map instead of stacking it.
+    QVERIFY(w->syncLoadEarthFile(earthFile));
+    QVERIFY(w->m_mapNode != map);
+    QCOMPARE(w->m_root->getNumChildren(), 1u);
+
+    QSignalSpy started(w, &GeoviewMapWidget::earthFileLoadStarted);
+    QVERIFY(w->asyncLoadEarthFile(earthFile));
+    QCOMPARE(started.count(), 0);
+}
+
+void GeoviewMapWidgetTest::withoutAMapNothingHappens()
+{
+    GeoviewMapWidget *w = m_widget;
+    w->m_viewer->setCameraManipulator(w->m_manipulator.get());
+    w->setupModelTransform();
+    w->m_modelPath = w->createAirLinePath(GeoviewMapState::routePoints());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no map in the earth file"));
+    w->syncLoadEarthFile(notAnEarthFile);
+    QSignalSpy reported(w, &GeoviewMapWidget::manualViewPositionChanged);
+
+    warningCount = 0;
+    previousHandler = qInstallMessageHandler(countWarnings);
+    w->manualGoToPosition(true, 113.9, 22.5, 0.0);
+    w->manualGoToPosition(true, 113.9, 22.5, 0.0);
+    w->autoGoToPosition(0, 0, 114.0, 22.0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
+    w->m_measurePoints.push_back(osg::Vec3d(0, 0, 0));
+    const double length = w->computeRouteLength(osg::Vec3d(1, 0, 0));
+    qInstallMessageHandler(previousHandler);
+
+    QCOMPARE(warningCount, 1);
+    QCOMPARE(length, 0.0);
+    QCOMPARE(reported.count(), 0);
+    QVERIFY(w->m_placemarks.empty());
+    QCOMPARE(GeoviewMapState::placemarkCounter, 0);
+    QCOMPARE(GeoviewMapState::routePoints()->size(), 0u);
+    QCOMPARE(GeoviewMapState::droneLongitude, 113.9);
+}
+
+void GeoviewMapWidgetTest::routeLength_data()
+{
+    QTest::addColumn<QVector<osg::Vec3d>>("points");
+    QTest::addColumn<osg::Vec3d>("pointer");
+    QTest::addColumn<double>("metres");
+    QTest::newRow("no points") << QVector<osg::Vec3d>{} << osg::Vec3d(1, 0, 0) << 0.0;
+    QTest::newRow("one point") << QVector<osg::Vec3d>{{0, 0, 0}} << osg::Vec3d(1, 0, 0)
+                               << kEquatorDegree;
+    QTest::newRow("two points and the pointer")
+        << QVector<osg::Vec3d>{{0, 0, 0}, {1, 0, 0}} << osg::Vec3d(2, 0, 500) << 2 * kEquatorDegree;
+    QTest::newRow("along a meridian")
+        << QVector<osg::Vec3d>{{30, 10, 0}, {30, 11, 0}, {30, 12, 0}} << osg::Vec3d(30, 12, 0)
+        << 2 * kEquatorDegree;
+}
+
+void GeoviewMapWidgetTest::routeLength()
+{
+    QFETCH(QVector<osg::Vec3d>, points);
+    QFETCH(osg::Vec3d, pointer);
+    QFETCH(double, metres);
+    GeoviewMapWidget *w = sceneWidget();
+    w->m_measurePoints.assign(points.begin(), points.end());
+    QVERIFY(std::fabs(w->computeRouteLength(pointer) - metres) < 1e-3);
+}
+
+void GeoviewMapWidgetTest::headingKeyPlacement_data()
+{
+    QTest::addColumn<QVector<osg::Vec4f>>("points");
+    QTest::addColumn<double>("heading");
+    QTest::addColumn<double>("time");
+    QTest::addColumn<double>("usedHeading");
+
+    QTest::newRow("one point") << QVector<osg::Vec4f>{{113.9f, 22.5f, 100.0f, 50.0f}} << 30.0
+                               << 0.0 << qQNaN();
+    QTest::newRow("100 m at 50 m/s")
+        << QVector<osg::Vec4f>{{113.9f, 22.5f, 100.0f, 50.0f}, {113.9f, 22.5f, 200.0f, 50.0f}}
+        << 30.0 << 2.0 << 30.0;
+    QTest::newRow("370 is 10")
+        << QVector<osg::Vec4f>{{113.9f, 22.5f, 100.0f, 50.0f}, {113.9f, 22.5f, 200.0f, 50.0f}}
+        << 370.0 << 2.0 << 10.0;
+    QTest::newRow("later point's speed")
+        << QVector<osg::Vec4f>{{113.9f, 22.5f, 0.0f, 50.0f}, {113.9f, 22.5f, 100.0f, 25.0f},
+                               {113.9f, 22.5f, 300.0f, 100.0f}}
+        << 0.0 << 6.0 << 0.0;
+    QTest::newRow("no speed") << QVector<osg::Vec4f>{{113.9f, 22.5f, 0.0f, 50.0f},
+                                                     {113.9f, 22.5f, 100.0f, 0.0f}}
+                              << 0.0 << 1e9 << 0.0;
+}
+
+void GeoviewMapWidgetTest::headingKeyPlacement()
+{
+    QFETCH(QVector<osg::Vec4f>, points);
+    QFETCH(double, heading);
+    QFETCH(double, time);
+    QFETCH(double, usedHeading);
+    GeoviewMapWidget *w = sceneWidget();
+    w->m_modelPath = new osg::AnimationPath;
+    osg::ref_ptr<osg::Vec4Array> list = new osg::Vec4Array(points.begin(), points.end());
+    w->addHeadingKey(list.get(), heading);
+
+    const auto &keys = w->m_modelPath->getTimeControlPointMap();
+    QCOMPARE(keys.size(), size_t(1));
+    QVERIFY2(std::fabs(keys.begin()->first - time) < 1e-3 * std::max(1.0, time),
+             qPrintable(QString::number(keys.begin()->first)));
+    const osg::AnimationPath::ControlPoint &key = keys.begin()->second;
+    if (qIsNaN(usedHeading)) {
+        QCOMPARE(key.getPosition(), osg::Vec3d(0, 0, 0));
+        QVERIFY(key.getRotation().zeroRotation());
+        return;
+    }
+    const osg::Vec4f &secondLast = points[points.size() - 2];
+    QVERIFY((key.getPosition() - enuFrame(secondLast.x(), secondLast.y(), secondLast.z()).getTrans())
+                .length() < kKeyPrecision);
+    QVERIFY(sameRotation(key.getRotation(), headingRotation(secondLast.x(), secondLast.y(), usedHeading)));
+}
+
+void GeoviewMapWidgetTest::growingRouteKeepsItsTravelTime()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    osg::Vec4Array *route = GeoviewMapState::routePoints();
+    for (int i = 0; i < 300; ++i)
+        w->autoGoToPosition(0, 0, 0, 0, 113.9 + 0.001 * std::cos(i * 0.1),
+                            22.5 + 0.001 * std::sin(i * 0.1), 100.0 + i, 0, 0, 0, 0, 0, i, 0, 0);
+
+    // A widget that meets the route for the first time walks it whole.
+    auto lastKeyTime = [&](GeoviewMapWidget *widget) {
+        return widget->m_modelPath->getTimeControlPointMap().rbegin()->first;
+    };
+    auto freshWalk = [&] {
+        GeoviewMapWidget fresh(nullptr);
+        fresh.setupModelTransform();
+        fresh.m_modelPath = new osg::AnimationPath;
+        fresh.addHeadingKey(route, 0.0);
+        return lastKeyTime(&fresh);
+    };
+    QCOMPARE(lastKeyTime(w), freshWalk());
+
+    // An edited route is walked again.
+    (*route)[10].z() += 500.0f;
+    route->dirty();
+    w->m_modelPath = new osg::AnimationPath;
+    w->addHeadingKey(route, 0.0);
+    QCOMPARE(lastKeyTime(w), freshWalk());
+
+    // So is one refilled with other points, even to the same length.
+    const size_t length = route->size();
+    route->clear();
+    for (size_t i = 0; i < length; ++i)
+        route->push_back(osg::Vec4f(114.0f, 22.0f, float(i * 2), 50.0f));
+    w->m_modelPath = new osg::AnimationPath;
+    w->addHeadingKey(route, 0.0);
+    QCOMPARE(lastKeyTime(w), freshWalk());
+    // 2 m up per point at 50 m/s; single-precision world positions blur
+    // each 2 m step by a fraction of a metre.
+    QVERIFY(std::fabs(lastKeyTime(w) - 2.0 * (length - 1) / 50.0) < 0.1);
+}
+
+void GeoviewMapWidgetTest::airLinePathFacesAlongEachSegment()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    osg::ref_ptr<osg::Vec4Array> vertical = new osg::Vec4Array;
+    vertical->push_back(osg::Vec4f(113.9f, 22.5f, 100.0f, 50.0f));
+    vertical->push_back(osg::Vec4f(113.9f, 22.5f, 200.0f, 50.0f));
+    osg::ref_ptr<osg::AnimationPath> path = w->createAirLinePath(vertical.get());
+    QCOMPARE(path->getLoopMode(), osg::AnimationPath::NO_LOOPING);
+    const auto &keys = path->getTimeControlPointMap();
+    QCOMPARE(keys.size(), size_t(2));
+    QCOMPARE(keys.begin()->first, 0.0);
+    QVERIFY(std::fabs(keys.rbegin()->first - 2.0) < 1e-3);
+    QVERIFY((keys.rbegin()->second.getPosition() - enuFrame(113.9, 22.5, 200.0).getTrans()).length() < kKeyPrecision);
+
+    // Same longitude: the segment faces a quarter turn round the vertical.
+    osg::Matrixd expected = enuFrame(113.9, 22.5, 100.0);
+    expected.preMultRotate(osg::Quat(0.0, osg::Vec3d(1, 0, 0), -1.5608 + osg::PI_2,
+                                     osg::Vec3d(0, 1, 0), osg::PI_2, osg::Vec3d(0, 0, 1)));
+    QVERIFY(sameRotation(keys.begin()->second.getRotation(), expected.getRotate()));
+
+    osg::ref_ptr<osg::AnimationPath> empty = w->createAirLinePath(new osg::Vec4Array);
+    QCOMPARE(empty->getTimeControlPointMap().size(), size_t(1));
+    QCOMPARE(empty->getTimeControlPointMap().begin()->first, 0.0);
+    QCOMPARE(empty->getTimeControlPointMap().begin()->second.getPosition(), osg::Vec3d(0, 0, 0));
+}
+
+void GeoviewMapWidgetTest::circlePathClosesTheLoop_data()
+{
+    QTest::addColumn<double>("latitude");
+    QTest::newRow("tropic") << 22.5;
+    QTest::newRow("60 north") << 60.0;
+    QTest::newRow("pole") << 90.0;
+}
+
+void GeoviewMapWidgetTest::circlePathClosesTheLoop()
+{
+    QFETCH(double, latitude);
+    GeoviewMapWidget *w = sceneWidget();
+    const geo::SpatialReference *srs = geo::SpatialReference::wgs84Geographic();
+    const geo::GeoPoint centre(srs, 113.9, latitude, 0.0);
+    osg::ref_ptr<osg::AnimationPath> circle = w->createCirclePath(centre, srs, 300.0f, 40.0);
+
+    QCOMPARE(circle->getLoopMode(), osg::AnimationPath::LOOP);
+    const auto &keys = circle->getTimeControlPointMap();
+    QCOMPARE(keys.size(), size_t(41));
+    QCOMPARE(keys.rbegin()->first, 40.0);
+    QCOMPARE(keys.begin()->second.getPosition(), keys.rbegin()->second.getPosition());
+    QCOMPARE(keys.begin()->second.getRotation(), keys.rbegin()->second.getRotation());
+    QCOMPARE(std::next(keys.begin())->first, 1.0);
+
+    osg::Vec3d world;
+    QVERIFY(centre.toWorld(world));
+    osg::Vec3d up = world;
+    up.normalize();
+    for (const auto &key : keys) {
+        const osg::Vec3d offset = key.second.getPosition() - world;
+        QVERIFY2(std::fabs(offset.length() - 300.0) < 1e-3, qPrintable(QString::number(offset.length())));
+        QVERIFY(std::fabs(offset * up) < 1e-3);
+        QVERIFY(((key.second.getRotation() * osg::Vec3d(0, 0, 1)) - up).length() < 1e-6);
+    }
+}
+
+void GeoviewMapWidgetTest::airLineKeysFollowTheDrone()
+{
+    GeoviewMapWidget *w = sceneWidget();
+    w->m_modelPath = new osg::AnimationPath;
+    const osg::Vec4f first(113.9f, 22.5f, 100.0f, 50.0f);
+    w->updateAirLinePosition(first, 0.5);
+    const auto &keys = w->m_modelPath->getTimeControlPointMap();
+    QCOMPARE(keys.size(), size_t(1));
+    QCOMPARE(keys.begin()->first, 0.0);
+    QCOMPARE(keys.begin()->second.getPosition(), osg::Vec3d(0, 0, 0));
+    QCOMPARE(w->m_lastAirLinePoint, first);
+
+    w->updateAirLinePosition(osg::Vec4f(113.9f, 22.5f, 200.0f, 50.0f), 0.5);
+    QCOMPARE(keys.size(), size_t(2));
+    QVERIFY(std::fabs(keys.rbegin()->first - 2.0) < 1e-3);
+    QVERIFY((keys.rbegin()->second.getPosition() - enuFrame(113.9, 22.5, 100.0).getTrans()).length() < kKeyPrecision);
+    // The yaw is taken as given, in radians.
+    osg::Matrixd expected = enuFrame(113.9, 22.5, 100.0);
+    expected.preMultRotate(osg::Quat(0.5, osg::Vec3d(0, 0, 1)));
+    QVERIFY(sameRotation(keys.rbegin()->second.getRotation(), expected.getRotate()));
+}
+
+QTEST_MAIN(GeoviewMapWidgetTest)
+
+#include "tst_geoviewmapwidget.moc"
