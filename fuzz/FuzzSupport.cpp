@@ -26,10 +26,16 @@ void silenceQtLog()
 
 QString scratchPath(const char *name)
 {
-    // Parallel fuzz jobs share TMPDIR; the process id keeps their files apart.
-    return QDir::tempPath() + QStringLiteral("/station-fuzz-%1-%2")
-                                  .arg(QCoreApplication::applicationPid())
-                                  .arg(QString::fromLatin1(name));
+    // Parallel fuzz jobs share TMPDIR; each process keeps to a folder of
+    // its own, so inputs may name their neighbours by relative paths.
+    static const QString folder = [] {
+        const QString path = QDir::tempPath()
+                             + QStringLiteral("/station-fuzz-%1").arg(QCoreApplication::applicationPid());
+        if (!QDir().mkpath(path))
+            std::abort();
+        return path;
+    }();
+    return folder + QLatin1Char('/') + QString::fromLatin1(name);
 }
 
 QString writeInput(const uint8_t *data, size_t size, const char *suffix)

@@ -15,8 +15,8 @@ namespace FuzzSupport {
 // down; they are dropped. A fatal message still ends the run.
 void silenceQtLog();
 
-// The loaders under test read files, so the input goes to a file of this
-// process's own first (in TMPDIR), rewritten on every call.
+// The loaders under test read files, so the input goes to a file in a
+// folder of this process's own first (in TMPDIR), rewritten on every call.
 QString writeInput(const uint8_t *data, size_t size, const char *suffix = ".xml");
 QString scratchPath(const char *name);
 

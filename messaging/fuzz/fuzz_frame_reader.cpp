@@ -91,26 +91,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     NQFrameReader reader;
     std::vector<QByteArray> frames;
-    NQFrameReader::Result last = NQFrameReader::Result::NeedMore;
     int at = 0;
     for (size_t piece = 0; at < stream.size() || piece == 0; ++piece) {
         const int length = piece < cuts.size() ? int(cuts[piece]) : stream.size() - at;
-        reader.append(stream.mid(at, length));
+        const QVector<NQFrame> read = reader.read(stream.mid(at, length));
         at += qMin(length, stream.size() - at);
-        NQFrame frame;
-        while ((last = reader.next(&frame)) == NQFrameReader::Result::Frame) {
+        for (const NQFrame &frame : read) {
             checkFields(frame);
             frames.push_back(frame.bytes);
-            frame = NQFrame();
         }
-        // The socket is closed on an oversized count: nothing more is read.
-        if (last == NQFrameReader::Result::Oversized)
+        // Once a count was too large, the stream is dead: nothing more comes out.
+        if (reader.oversized()) {
+            FUZZ_CHECK(reader.read(stream.mid(at)).isEmpty());
             break;
+        }
     }
 
     // Frames are taken in order, so every frame before a bad count was
     // handed out before the count was looked at.
-    FUZZ_CHECK((last == NQFrameReader::Result::Oversized) == expected.oversized);
+    FUZZ_CHECK(reader.oversized() == expected.oversized);
     FUZZ_CHECK(frames == expected.frames);
     FUZZ_CHECK(expected.rest < largestFrame);
     return 0;
