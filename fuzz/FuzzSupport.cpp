@@ -19,10 +19,18 @@ void dropMessage(QtMsgType type, const QMessageLogContext &, const QString &mess
 
 } // namespace
 
-void silenceQtLog()
+} // namespace FuzzSupport
+
+// libFuzzer calls this once before the first input.
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qInstallMessageHandler(dropMessage);
+    qInstallMessageHandler(FuzzSupport::dropMessage);
+    if (FuzzSupport::setUp)
+        FuzzSupport::setUp(*argc, *argv);
+    return 0;
 }
+
+namespace FuzzSupport {
 
 QString scratchPath(const char *name)
 {

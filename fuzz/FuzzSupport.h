@@ -11,9 +11,11 @@
 // What every fuzz target needs around the code it drives.
 namespace FuzzSupport {
 
-// Qt's log lines would drown libFuzzer's own output and slow every run
-// down; they are dropped. A fatal message still ends the run.
-void silenceQtLog();
+// What a target prepares once before its first input, if it needs more
+// than the common start (Qt's log lines dropped: they would drown
+// libFuzzer's own output and slow every run down; a fatal one still ends
+// the run). Defined by the targets that need it.
+void setUp(int &argc, char **argv) __attribute__((weak));
 
 // The loaders under test read files, so the input goes to a file in a
 // folder of this process's own first (in TMPDIR), rewritten on every call.

@@ -53,12 +53,6 @@ void checkValues(const cmdline::parser &parser)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const bool withRequired = size > 0 && (data[0] & 1);

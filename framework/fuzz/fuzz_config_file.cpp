@@ -44,12 +44,6 @@ void checkAgainstDocument(const CConfigFile &config, const QString &path)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path = FuzzSupport::writeInput(data, size);

@@ -9,16 +9,14 @@
 #include "FuzzSupport.h"
 #include "geo/MapNode.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+void FuzzSupport::setUp(int &, char **)
 {
-    FuzzSupport::silenceQtLog();
     // A small world image beside the earth file, so that files naming
     // "world.png" go all the way to a map node.
     QImage world(8, 4, QImage::Format_RGB888);
     world.fill(Qt::blue);
     if (!world.save(FuzzSupport::scratchPath("world.png")))
         std::abort();
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -31,10 +31,9 @@ Notices notices;
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+void FuzzSupport::setUp(int &argc, char **argv)
 {
-    FuzzSupport::silenceQtLog();
-    new QCoreApplication(*argc, *argv);
+    new QCoreApplication(argc, argv);
     // Beside the fuzzer there is no messaging library, so the node stays
     // unstarted and nothing leaves the process; the handler still runs.
     server = new NQXServer(hostLinkName);
@@ -48,7 +47,6 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     QObject::connect(server, &NQXServer::stopPositionReceived, [] { ++notices.stopPosition; });
     QObject::connect(server, &NQXServer::forceLocationChanged, [] { ++notices.forceLocation; });
     QObject::connect(server, &NQXServer::clientHided, [] { ++notices.hidden; });
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

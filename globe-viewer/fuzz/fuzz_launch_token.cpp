@@ -9,12 +9,6 @@
 #include "Geoscope.h"
 #include "LinkMessages.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray raw(reinterpret_cast<const char *>(data), int(size));

@@ -29,10 +29,9 @@ Notices notices;
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+void FuzzSupport::setUp(int &argc, char **argv)
 {
-    FuzzSupport::silenceQtLog();
-    new QCoreApplication(*argc, *argv);
+    new QCoreApplication(argc, argv);
     // No messaging library beside the fuzzer: the node stays unstarted and
     // nothing leaves the process.
     client = new NQXClient(WId(0x2a00007), viewerLinkName, hostLinkName, nullptr);
@@ -54,7 +53,6 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
                          ++notices.stopPosition;
                          return true;
                      });
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -50,14 +50,12 @@ using PacketPointer = std::unique_ptr<INQData, Released>;
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+void FuzzSupport::setUp(int &, char **)
 {
-    FuzzSupport::silenceQtLog();
     NQDataBuilder *builder = NQDataBuilder::instance();
     builder->registerBuilder(NQ_GET_RPCPacket::typeName(), &NQ_GET_RPCPacket::create);
     builder->registerBuilder(NQ_SET_RPCPacket::typeName(), &NQ_SET_RPCPacket::create);
     builder->registerBuilder(NQOnlinePacket::typeName(), &NQOnlinePacket::create);
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -26,12 +26,6 @@ void checkConsistent(COptionDevCap &capabilities, bool loaded)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path = FuzzSupport::writeInput(data, size);

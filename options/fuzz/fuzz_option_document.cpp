@@ -65,12 +65,6 @@ void compareThroughSavedFile(COptionObject &saved, COptionObject &reloaded, cons
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::silenceQtLog();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path = FuzzSupport::writeInput(data, size);
