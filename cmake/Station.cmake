@@ -6,7 +6,11 @@ function(station_runtime_library target)
     set_target_properties(${target} PROPERTIES
         CXX_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON)
-    target_compile_options(${target} PRIVATE -fno-gnu-unique)
+    # Only GCC makes GNU-unique symbols (and knows the flag); clang, which the
+    # fuzz and sanitizer builds use, never does.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+        target_compile_options(${target} PRIVATE -fno-gnu-unique)
+    endif()
 endfunction()
 
 # station_add_test(NAME name SOURCES ... [LIBRARIES ...] [DISPLAY xvfb|offscreen]

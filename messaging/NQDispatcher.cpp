@@ -3,7 +3,6 @@
 #include "INQCore.h"
 #include "NQDataBuilder.h"
 
-#include <QMutexLocker>
 #include <QThread>
 
 NQDispatcher::NQDispatcher(INQNodeCallback *callback, QObject *parent)
@@ -25,7 +24,7 @@ NQDispatcher::~NQDispatcher()
 
 void NQDispatcher::detachCallback()
 {
-    QMutexLocker locker(&mutex);
+    const std::lock_guard<std::recursive_mutex> locker(mutex);
     callback = nullptr;
 }
 
@@ -34,7 +33,7 @@ void NQDispatcher::detachCallback()
 template<typename Deliver>
 void NQDispatcher::deliverPacket(const QByteArray &data, Deliver deliver)
 {
-    QMutexLocker locker(&mutex);
+    const std::lock_guard<std::recursive_mutex> locker(mutex);
     if (!callback)
         return;
     if (INQData *packet = NQDataBuilder::instance()->build(data))
@@ -53,7 +52,7 @@ void NQDispatcher::dispatchNodeData(QString strNodeName, QByteArray data)
 
 void NQDispatcher::dispatchNodeOffline(QString strNodeName)
 {
-    QMutexLocker locker(&mutex);
+    const std::lock_guard<std::recursive_mutex> locker(mutex);
     if (callback)
         callback->onNodeOffline(strNodeName);
 }

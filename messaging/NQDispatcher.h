@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
+
+#include <mutex>
 
 class INQNodeCallback;
 class QThread;
@@ -35,6 +36,8 @@ private:
 
     INQNodeCallback *callback;
     QThread *thread;
-    // Held while a callback runs, so that detaching waits for it.
-    QRecursiveMutex mutex;
+    // Held while a callback runs, so that detaching waits for it. Recursive:
+    // a callback may stop its own node. A standard mutex rather than Qt's,
+    // whose locking ThreadSanitizer cannot see.
+    std::recursive_mutex mutex;
 };
