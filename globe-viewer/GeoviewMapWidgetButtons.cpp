@@ -28,7 +28,7 @@ void GeoviewMapWidget::onControlClicked(geo::Control *control, const osg::Vec2f 
     if (control == nullptr)
         return;
     if (control == m_button01.get()) {
-        qDebug() << "You clicked at (" << pos.x() << ", " << pos.y() << ") within the control." << endl;
+        qDebug() << "You clicked at (" << pos.x() << ", " << pos.y() << ") within the control." << Qt::endl;
         emit forceLocationChanged();
         m_flyOnNextUpdate = true;
     } else if (control == m_button08.get()) {
