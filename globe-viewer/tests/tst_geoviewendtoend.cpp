@@ -5,6 +5,7 @@
 #include <QStackedWidget>
 
 #include <cmath>
+#include <csignal>
 
 #include "GeodockPage.h"
 #include "NQXServer.h"
@@ -89,6 +90,9 @@ private slots:
     void globeFillsTheHostsPage();
     void positionsDrawTheFootprintWhereTheTargetIs();
     void typedPositionReachesTheHost();
+    void aMinuteOfFlightIsFollowed();
+    void killedViewerIsReplaced();
+    void closingTheHostEndsTheViewer();
     void cleanupTestCase();
 
 private:
@@ -249,6 +253,71 @@ void GeoviewEndToEndTest::typedPositionReachesTheHost()
     QCOMPARE(received.first().at(0).toBool(), false);
     QCOMPARE(received.first().at(1).toDouble(), 116.25);
     QCOMPARE(received.first().at(2).toDouble(), 39.5);
+}
+
+// Ten messages a second for a minute, the drone flying east at 5 m/s with
+// its target 300 m north of it: the footprint leaves where the flight
+// started and stands over where it ended, and the viewer lives through it.
+void GeoviewEndToEndTest::aMinuteOfFlightIsFollowed()
+{
+    const QByteArray dialog = dialogWindow();
+    if (!dialog.isEmpty())
+        QVERIFY(xdotool({"key", "--window", QString::fromLatin1(dialog), "Escape"}));
+    QTRY_VERIFY_WITH_TIMEOUT(dialogWindow().isEmpty(), 10000);
+    // The view went to the typed position; relocating brings it back to the
+    // drone with the flight's first message.
+    QSignalSpy forced(m_server, &NQXServer::forceLocationChanged);
+    QVERIFY(clickAt(area().topLeft() + QPoint(240, 30), 1));
+    QVERIFY(forced.wait(10000) || forced.count() == 1);
+
+    const qint64 viewer = viewerProcess();
+    constexpr int messages = 600;
+    constexpr double metresPerMessage = 0.5;
+    constexpr double metresPerDegreeLon = 102800.0;
+    int sent = 0;
+    QTimer driver;
+    driver.setInterval(100);
+    connect(&driver, &QTimer::timeout, this, [&] {
+        const double lon = kDroneLon + sent * metresPerMessage / metresPerDegreeLon;
+        send(lon, kDroneLat, lon, kTargetLat);
+        if (++sent == messages)
+            driver.stop();
+    });
+    driver.start();
+    QTRY_COMPARE_WITH_TIMEOUT(sent, messages, 2 * 60000);
+
+    const QPoint centre(area().width() / 2, area().height() / 2);
+    const int east = qRound((messages - 1) * metresPerMessage / metresPerPixel().x());
+    const QPoint startHalfway = centre - QPoint(0, qRound(150.0 / metresPerPixel().y()));
+    const QPoint endHalfway = startHalfway + QPoint(east, 0);
+    const auto followed = [&] {
+        const QImage image = page("geoview-flight-end");
+        return count(image, QRect(endHalfway - QPoint(3, 3), QSize(7, 7)), cyanish) == 49
+               && count(image, QRect(startHalfway - QPoint(3, 3), QSize(7, 7)), cyanish) == 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(followed(), 30000);
+    QCOMPARE(viewerProcess(), viewer);
+}
+
+// A viewer that dies is replaced: the page shows its loading animation
+// again, starts a new viewer and embeds it.
+void GeoviewEndToEndTest::killedViewerIsReplaced()
+{
+    const qint64 viewer = viewerProcess();
+    QVERIFY(viewer > 0);
+    QCOMPARE(::kill(pid_t(viewer), SIGKILL), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_stack->currentWidget() == m_loading, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(viewerProcess() > 0 && viewerProcess() != viewer, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_stack->currentWidget() != m_loading, 90000);
+}
+
+void GeoviewEndToEndTest::closingTheHostEndsTheViewer()
+{
+    const qint64 viewer = viewerProcess();
+    QVERIFY(viewer > 0);
+    delete m_page;
+    m_page = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(viewer)), 5000);
 }
 
 void GeoviewEndToEndTest::cleanupTestCase()
