@@ -21,6 +21,10 @@ endfunction()
 # folders of tests running in parallel never meet. Test programs land in
 # build/tests, not in the installation folder; STATION_BIN_DIR tells them
 # where the installed programs are.
+# Sanitizer builds run several times slower; they stretch every test's
+# time-out by this factor rather than shorten the tests.
+set(STATION_TEST_TIMEOUT_SCALE 1 CACHE STRING "Factor on every test's time-out")
+
 function(station_add_test)
     cmake_parse_arguments(T "" "NAME;DISPLAY;TIMEOUT" "SOURCES;LIBRARIES;DEPENDS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
@@ -58,9 +62,9 @@ function(station_add_test)
     if(T_DISPLAY STREQUAL "offscreen")
         set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
     endif()
-    if(T_TIMEOUT)
-        set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
-    else()
-        set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 300)
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
     endif()
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${STATION_TEST_TIMEOUT_SCALE}")
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()

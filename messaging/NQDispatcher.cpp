@@ -28,6 +28,11 @@ void NQDispatcher::detachCallback()
     callback = nullptr;
 }
 
+bool NQDispatcher::isCallbackThread() const
+{
+    return QThread::currentThread() == thread;
+}
+
 // The packet is built only when it can be delivered, so none is built and
 // then dropped; once handed over it belongs to the callee.
 template<typename Deliver>

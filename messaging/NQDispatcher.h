@@ -24,6 +24,8 @@ public:
     // waited for. Safe from any thread, the dispatcher's own included (a
     // callback that stops its node).
     void detachCallback();
+    // Whether the caller runs on the thread that calls the callback.
+    bool isCallbackThread() const;
 
 public slots:
     void dispatchNodeOnline(QString strNodeName, QByteArray data);

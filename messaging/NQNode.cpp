@@ -1,8 +1,10 @@
 #include "NQNode.h"
 
+#include "NQDispatcher.h"
 #include "NQNodeServer.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 NQNode::~NQNode()
 {
@@ -53,12 +55,24 @@ void NQNode::release()
 }
 
 // The callback is cut off here, on the user's thread, so nothing reaches the
-// user once stop returns; the sockets close later on the server's thread.
+// user once stop returns. The server closes its sockets on its own thread;
+// the user's thread then waits for that thread, so that none of the node's
+// threads still runs library code when the user goes on to exit. A callback
+// that stops its own node cannot wait: the server's end waits for the very
+// thread that runs the callback, so there the thread frees itself.
 void NQNode::dropServer()
 {
     if (!server)
         return;
+    QThread *serverThread = server->thread;
+    const bool onCallbackThread = server->dispatcher->isCallbackThread();
     server->detachCallback();
+    if (onCallbackThread)
+        QObject::connect(serverThread, &QThread::finished, serverThread, &QObject::deleteLater);
     server->deleteLater();
     server = nullptr;
+    if (!onCallbackThread) {
+        serverThread->wait();
+        delete serverThread;
+    }
 }

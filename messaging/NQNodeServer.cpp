@@ -22,9 +22,8 @@ NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     , dispatcher(new NQDispatcher(callback))
 {
     nodeName = QString::number(QCoreApplication::applicationPid());
-    // The thread ends when this object is destroyed on it; its object is
-    // freed by the thread that created it.
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // The thread ends when this object is destroyed on it; the node frees
+    // the thread's object once it has ended.
     moveToThread(thread);
     thread->start(QThread::InheritPriority);
 }

@@ -22,7 +22,8 @@ class QThread;
 class NQNodeServer : public QObject
 {
     Q_OBJECT
-    // The node reads the name directly: it is fixed before the thread starts.
+    // The node reads the name and the threads directly: they are fixed
+    // before the thread starts.
     friend class NQNode;
 public:
     explicit NQNodeServer(INQNodeCallback *callback);

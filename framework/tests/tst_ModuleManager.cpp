@@ -117,6 +117,8 @@ private slots:
     void serviceLife();
     void serviceLifeLeavesUnloadedModulesAlone();
     void uninitializeReleasesInOrderThenUnloads();
+    void uninitializeFreesServicesLeftUninitialized_data();
+    void uninitializeFreesServicesLeftUninitialized();
     void concurrentFirstRequestsLoadOnce();
 };
 
@@ -383,6 +385,39 @@ void ModuleManagerTest::uninitializeReleasesInOrderThenUnloads()
     QVERIFY(!isMapped("libFwTestCounting.so"));
     QVERIFY(!isMapped("libFwTestFailing.so"));
     QVERIFY(!station.context.HasService("LifeOne"));
+}
+
+// An instance the module keeps uninitialised would outlive its library.
+void ModuleManagerTest::uninitializeFreesServicesLeftUninitialized_data()
+{
+    QTest::addColumn<QString>("service");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<bool>("refuse");
+
+    QTest::newRow("refused") << "Refusing" << "Failing" << true;
+    QTest::newRow("undone by its life") << "LifeOne" << "Counting" << false;
+}
+
+void ModuleManagerTest::uninitializeFreesServicesLeftUninitialized()
+{
+    QFETCH(QString, service);
+    QFETCH(QString, module);
+    QFETCH(bool, refuse);
+
+    Station station;
+    QCOMPARE(station.initialize(), 0);
+    station.context.SetBool("refuse", refuse);
+    station.context.GetService(service, true);
+    station.context.ApplyServiceLife();
+    QVERIFY(station.context.HasService(service));
+    QVERIFY(!station.context.GetService(service, false));
+    calllog::clear();
+
+    station.context.modules.Uninitialize();
+    const QStringList calls = calllog::entries().filter(QRegularExpression(
+        QStringLiteral("%1|^%2 unloaded$").arg(service, module)));
+    QCOMPARE(calls, (QStringList{module + " ReleaseService " + service, service + " Release",
+                                 module + " unloaded"}));
 }
 
 // Threads released together ask for services of one unloaded module; the

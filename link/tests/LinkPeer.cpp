@@ -30,7 +30,6 @@
 #include "NQ_GET_RPCPacket.h"
 #include "NQ_SET_RPCPacket.h"
 #include "PacketRegistry.h"
-#include "platform/ExitProcess.h"
 
 namespace {
 
@@ -116,11 +115,11 @@ int main(int argc, char *argv[])
     input.detach();
     app.exec();
 
-    // The link node is stopped as its owners stop it, but the messaging
-    // node's own threads wind down after that on their own time; the peer
-    // ends at once rather than let static teardown race them, and so does
-    // the input thread that still waits for a line.
+    // The link node is stopped as its owners stop it; the peer then ends the
+    // way a station program does, through static teardown, which no thread
+    // of the messaging node may outlive. The input thread only waits for a
+    // line that never comes.
     peer.reset();
     std::cout.flush();
-    platform::exitProcessNow(0);
+    return 0;
 }

@@ -1,9 +1,10 @@
 // A node in a process of its own, driven by lines on stdin, reporting on
 // stdout what its callback sees. Commands:
 //   start | online TEXT | send NAME TEXT | sendother NAME TEXT |
-//   flood NAME COUNT | stop | threads | quit
+//   flood NAME COUNT | stop | release | threads | quit
 // Reports: "pid N" at launch, "started NAME OK", "online NAME TEXT",
-// "data NAME TEXT", "offline NAME", "stopped", "threads N", and the faults
+// "data NAME TEXT", "offline NAME", "stopped", "released", "threads N", and
+// the faults
 // "wrong-thread" (a callback on the main thread) and "late-callback" (a
 // callback after stop returned).
 
@@ -102,6 +103,10 @@ public:
             node->stop();
             callback.stopped = true;
             report(QStringLiteral("stopped"));
+        } else if (verb == QLatin1String("release")) {
+            node->release();
+            node = nullptr;
+            report(QStringLiteral("released"));
         } else if (verb == QLatin1String("threads")) {
             const int count = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
             report(QStringLiteral("threads %1").arg(count));
@@ -109,6 +114,8 @@ public:
             QCoreApplication::exit(0);
         }
     }
+
+    bool holdsNode() const { return node; }
 
 private:
     INQCore *core;
@@ -153,7 +160,12 @@ int main(int argc, char *argv[])
     });
     reader.detach();
     const int status = app.exec();
-    // The node may still hold threads; end without unwinding them.
+    // A node still held may still run threads; end without unwinding them.
+    // A released one must have none left that runs the library's code: the
+    // library goes at once, and the process ends the way a user's does.
     std::fflush(stdout);
-    std::_Exit(status);
+    if (driver.holdsNode())
+        std::_Exit(status);
+    library.unload();
+    return status;
 }

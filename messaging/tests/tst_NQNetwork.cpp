@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <vector>
+
 class tst_NQNetwork : public QObject
 {
     Q_OBJECT
@@ -14,6 +16,7 @@ private slots:
     void routing();
     void killedPeerIsReportedOnce();
     void stopEndsCallbacksAndThreads();
+    void releasedNodeLeavesExitClean();
 
 private:
     NodeNetwork net;
@@ -93,6 +96,30 @@ void tst_NQNetwork::stopEndsCallbacksAndThreads()
         threads = net[1].lines().filter(QRegularExpression(QStringLiteral("^threads "))).constLast().mid(8).toInt();
     } while (QStringLiteral("threads %1").arg(threads) != before && !deadline.hasExpired());
     QCOMPARE(QStringLiteral("threads %1").arg(threads), before);
+}
+
+// A user that stops and releases its node and then returns from main runs
+// static teardown at once, and the messaging library goes: no thread of the
+// node may still run its code then. The helper unloads the library before
+// it returns; several try, as exits race.
+void tst_NQNetwork::releasedNodeLeavesExitClean()
+{
+    constexpr int processes = 4;
+    std::vector<std::unique_ptr<NodeProcess>> nodes;
+    for (int i = 0; i < processes; ++i) {
+        nodes.push_back(std::make_unique<NodeProcess>());
+        nodes.back()->launch();
+        nodes.back()->command(QStringLiteral("start\nonline hello\nstop\nrelease\nquit"));
+    }
+    for (auto &node : nodes) {
+        int exitCode = -1;
+        const bool ended = node->waitForExit(120000, &exitCode);
+        if (!ended || exitCode != 0)
+            node->dump();
+        QVERIFY(ended);
+        QCOMPARE(exitCode, 0);
+        QVERIFY(node->lines().contains(QStringLiteral("released")));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_NQNetwork)
