@@ -448,7 +448,8 @@ void GeoviewMapWidgetTest::airLinePathFacesAlongEachSegment()
                                      osg::Vec3d(0, 1, 0), osg::PI_2, osg::Vec3d(0, 0, 1)));
     QVERIFY(sameRotation(keys.begin()->second.getRotation(), expected.getRotate()));
 
-    osg::ref_ptr<osg::AnimationPath> empty = w->createAirLinePath(new osg::Vec4Array);
+    osg::ref_ptr<osg::Vec4Array> noPoints = new osg::Vec4Array;
+    osg::ref_ptr<osg::AnimationPath> empty = w->createAirLinePath(noPoints.get());
     QCOMPARE(empty->getTimeControlPointMap().size(), size_t(1));
     QCOMPARE(empty->getTimeControlPointMap().begin()->first, 0.0);
     QCOMPARE(empty->getTimeControlPointMap().begin()->second.getPosition(), osg::Vec3d(0, 0, 0));

@@ -52,8 +52,6 @@ void NQXClientTest::initTestCase()
     const QJsonObject token = m_host->token();
     QCOMPARE(token.value("ClientLinkName").toString(),
              token.value("ServerLinkName").toString() + "_Client");
-    // Like the viewer's: never deleted, since the host going away ends the
-    // process that holds it.
     m_client = new NQXClient(kWindowHandle, token.value("ClientLinkName").toString(),
                              token.value("ServerLinkName").toString(), nullptr);
     m_client->upline();
@@ -65,8 +63,10 @@ void NQXClientTest::initTestCase()
 
 void NQXClientTest::cleanupTestCase()
 {
-    // The host's node going offline would end this process, as it ends the
-    // viewer; the test ends first and closing its stdin ends the host.
+    // The client goes first: the host's node going offline would end the
+    // process that holds a live client, as it ends the viewer.
+    delete m_client;
+    delete m_host;
 }
 
 QJsonObject NQXClientTest::nextMessageFromClient()
