@@ -12,6 +12,12 @@
 #include "geo/IconSymbol.h"
 #include "geo/PolygonSymbol.h"
 
+#include "PixelCount.h"
+
+using pixels::count;
+using pixels::cyanish;
+using pixels::pinRed;
+
 namespace {
 
 const QString earthFile = QStringLiteral(STATION_BIN_DIR "/data/arcgis.earth");
@@ -31,8 +37,6 @@ struct Record
 constexpr int kViewWidth = 800;
 constexpr int kViewHeight = 600;
 
-bool cyanish(QRgb p) { return qGreen(p) > qRed(p) + 50 && qBlue(p) > qRed(p) + 50; }
-bool pinRed(QRgb p) { return qRed(p) > 170 && qGreen(p) < 80 && qBlue(p) < 80; }
 // The rose's dark slate disc, darker and bluer than the globe around it.
 bool roseSlate(QRgb p)
 {
@@ -40,16 +44,6 @@ bool roseSlate(QRgb p)
 }
 bool nearBlack(QRgb p) { return qRed(p) < 50 && qGreen(p) < 50 && qBlue(p) < 50; }
 bool light(QRgb p) { return qRed(p) > 150 && qGreen(p) > 150 && qBlue(p) > 150; }
-
-int count(const QImage &image, const QRect &area, bool (*matches)(QRgb))
-{
-    int found = 0;
-    const QRect inside = area.intersected(image.rect());
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        for (int x = inside.left(); x <= inside.right(); ++x)
-            found += matches(image.pixel(x, y)) ? 1 : 0;
-    return found;
-}
 
 QRect canvasRect(const geo::Control &control)
 {

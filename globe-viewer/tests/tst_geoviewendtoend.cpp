@@ -10,6 +10,12 @@
 #include "GeodockPage.h"
 #include "NQXServer.h"
 
+#include "PixelCount.h"
+
+using pixels::count;
+using pixels::cyanish;
+using pixels::pinRed;
+
 namespace {
 
 constexpr double kDroneLon = 114.0;
@@ -21,19 +27,7 @@ constexpr double kTargetLat = 22.5 + 300.0 / 110752.0;
 // 30 degree vertical field of view.
 constexpr double kFlightRange = 2000.0;
 
-bool cyanish(QRgb p) { return qGreen(p) > qRed(p) + 50 && qBlue(p) > qRed(p) + 50; }
-bool pinRed(QRgb p) { return qRed(p) > 170 && qGreen(p) < 80 && qBlue(p) < 80; }
 bool light(QRgb p) { return qRed(p) > 180 && qGreen(p) > 180 && qBlue(p) > 180; }
-
-int count(const QImage &image, const QRect &area, bool (*matches)(QRgb))
-{
-    int found = 0;
-    const QRect inside = area.intersected(image.rect());
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        for (int x = inside.left(); x <= inside.right(); ++x)
-            found += matches(image.pixel(x, y)) ? 1 : 0;
-    return found;
-}
 
 // Distinct colours: a textured globe has many, a flat fill few.
 int colours(const QImage &image, const QRect &area)
