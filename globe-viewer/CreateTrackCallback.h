@@ -5,6 +5,7 @@
 #include <osg/Node>
 #include <osg/NodeCallback>
 #include <osg/Vec3f>
+#include <osg/observer_ptr>
 #include <osg/ref_ptr>
 
 // Leaves a trail behind a moving transform: one line segment per update
@@ -23,7 +24,9 @@ private:
     osg::Vec3f m_direction;
     osg::Vec3f m_lastPosition;
     osg::Vec3f m_currentPosition;
-    osg::ref_ptr<osg::Node> m_node;
+    // The node owns this callback: a strong reference back would keep both,
+    // and the whole drone subtree under it, alive after the scene is gone.
+    osg::observer_ptr<osg::Node> m_node;
     osg::Group *m_trackGroup;
     int m_lineWidth;
 };

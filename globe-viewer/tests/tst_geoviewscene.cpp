@@ -3,6 +3,7 @@
 #include <osg/Geometry>
 #include <osg/LineWidth>
 #include <osg/MatrixTransform>
+#include <osg/observer_ptr>
 #include <osgUtil/UpdateVisitor>
 
 #include <cmath>
@@ -98,6 +99,7 @@ private slots:
     void trailSegmentsAreRedAndFiveWide();
     void straightTrailStaysShort_data();
     void straightTrailStaysShort();
+    void trailLetsItsNodeGo();
 
 private:
     void showScene();
@@ -616,6 +618,16 @@ void GeoviewSceneTest::straightTrailStaysShort()
     auto *last = static_cast<osg::Geode *>(track->getChild(track->getNumChildren() - 1));
     const auto *vertices = static_cast<const osg::Vec3Array *>(last->getDrawable(0)->asGeometry()->getVertexArray());
     QCOMPARE(vertices->back(), positions.back());
+}
+
+void GeoviewSceneTest::trailLetsItsNodeGo()
+{
+    osg::ref_ptr<osg::Group> track = new osg::Group;
+    osg::ref_ptr<osg::MatrixTransform> holder = new osg::MatrixTransform;
+    holder->addUpdateCallback(new CreateTrackCallback(track.get(), holder.get(), 5.0f));
+    osg::observer_ptr<osg::MatrixTransform> watch = holder;
+    holder = nullptr;
+    QVERIFY2(!watch.valid(), "the trail callback keeps the drone's node alive");
 }
 
 
