@@ -125,7 +125,7 @@ void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
         // A name we could not connect to (our own, an empty one) is no peer.
         if (frame.name.isEmpty() || frame.name == nodeName)
             return;
-        postOnline(frame.name, frame.payload);
+        reportOnline(frame.name, frame.payload);
         if (!nodeSockets.contains(frame.name))
             connectNode(frame.name);
     } else if (pending.contains(socket)) {
@@ -143,7 +143,19 @@ void NQNodeServer::identifyPeer(QLocalSocket *socket, const NQFrame &frame)
     pending.remove(socket);
     nodeSockets[frame.name] = socket;
     socketNames[socket] = frame.name;
-    postOnline(frame.name, frame.payload);
+    reportOnline(frame.name, frame.payload);
+}
+
+// One announcement can arrive more than once: through the center and on a
+// direct socket when two nodes announced at the same moment, or again
+// after a center restart. The user hears of it once while the peer stays.
+void NQNodeServer::reportOnline(const QString &name, const QByteArray &data)
+{
+    const auto known = announced.constFind(name);
+    if (known != announced.constEnd() && *known == data)
+        return;
+    announced.insert(name, data);
+    postOnline(name, data);
 }
 
 void NQNodeServer::onSocketError(QLocalSocket::LocalSocketError error)
@@ -173,6 +185,11 @@ void NQNodeServer::connectCenter()
     centerConnected = reachCenter();
     if (!centerConnected)
         qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
+    else if (!onlinePacket.isEmpty())
+        // Back on a new center: a peer that announced itself while this node
+        // was between centers never reached it, and would never learn of it
+        // either. Peers that know this node already do not report it again.
+        centerSocket->write(onlinePacket);
     lockFile->unlock();
 }
 
@@ -241,6 +258,7 @@ void NQNodeServer::forgetPeer(QLocalSocket *socket)
     const QString name = socketNames.take(socket);
     if (nodeSockets.value(name) == socket)
         nodeSockets.remove(name);
+    announced.remove(name);
     postOffline(name);
 }
 

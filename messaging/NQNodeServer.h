@@ -51,6 +51,7 @@ private:
     void watchSocket(QLocalSocket *socket);
     void handleFrame(QLocalSocket *socket, const NQFrame &frame);
     void identifyPeer(QLocalSocket *socket, const NQFrame &frame);
+    void reportOnline(const QString &name, const QByteArray &data);
     void postOnline(const QString &name, const QByteArray &data);
     void postData(const QString &name, const QByteArray &data);
     void postOffline(const QString &name);
@@ -63,6 +64,8 @@ private:
     QSet<QLocalSocket *> pending;
     QMap<QString, QLocalSocket *> nodeSockets;
     QMap<QLocalSocket *, QString> socketNames;
+    // What each peer last announced, as the user was told it.
+    QHash<QString, QByteArray> announced;
     QLockFile *lockFile;
     NQDispatcher *dispatcher;
 
