@@ -227,7 +227,11 @@ void NQNodeServer::connectNode(const QString &name)
         connect(socket, &QLocalSocket::connected, socket,
                 [socket, announcement] { socket->write(announcement); });
     }
-    socket->connectToServer(name, QIODevice::ReadWrite);
+    // The socket gets a copy that shares no storage with the names handed to
+    // the dispatcher's thread. Qt's library is built without the race
+    // detector: when the socket freed a name whose other share that thread
+    // had just released, the detector saw no order between the two.
+    socket->connectToServer(QString(name.constData(), name.size()), QIODevice::ReadWrite);
 }
 
 void NQNodeServer::closeSocket(QLocalSocket *socket)
