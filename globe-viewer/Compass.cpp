@@ -1,5 +1,6 @@
 #include "Compass.h"
 
+#include <osg/Math>
 #include <osgDB/ReadFile>
 #include <osgViewer/View>
 
@@ -14,7 +15,6 @@ namespace {
 // Headings closer than this count as unchanged, so a still camera costs no
 // control updates, and as north when this close to 0 or 360.
 constexpr double kHeadingTolerance = 0.01;
-constexpr double kDegreesPerRadian = 57.29577951308232;
 
 // Font size and paddings follow the rose's height, so that the readout and
 // the pointer land on the same spots of any rose image.
@@ -174,7 +174,7 @@ double Compass::currentHeading() const
         return 0.0;
     double azimuth = 0.0;
     manipulator->getCompositeEulerAngles(&azimuth);
-    const double heading = normalisedDegrees(azimuth * kDegreesPerRadian);
+    const double heading = normalisedDegrees(osg::RadiansToDegrees(azimuth));
     return std::isfinite(heading) ? heading : 0.0;
 }
 

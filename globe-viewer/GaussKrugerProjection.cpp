@@ -1,10 +1,11 @@
 #include "GaussKrugerProjection.h"
 
+#include <osg/Math>
+
 #include <cmath>
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kA = 6378245.0;
 constexpr double kB = 6356863.019;
 constexpr double kScale = 1.0;
@@ -32,11 +33,11 @@ GaussKrugerProjection GaussKrugerProjection::fromLatLon(double latitudeDeg, doub
 
     // Truncated toward zero: west of Greenwich down to -6 degrees is zone 0.
     const int zone = int(longitudeDeg / 6 + 1);
-    const double centralMeridian = (zone * 6 - 3) * kPi / 180;
+    const double centralMeridian = osg::DegreesToRadians(double(zone * 6 - 3));
     const double falseEasting = zone * 1000000.0 + 500000.0;
 
-    const double phi = latitudeDeg * kPi / 180;
-    const double dLambda = longitudeDeg * kPi / 180 - centralMeridian;
+    const double phi = osg::DegreesToRadians(latitudeDeg);
+    const double dLambda = osg::DegreesToRadians(longitudeDeg) - centralMeridian;
     const double s = std::sin(phi), c = std::cos(phi), t = std::tan(phi);
     const double t2 = t * t;
 

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <osg/CoordinateSystemNode>
+#include <osg/Math>
 #include <osgUtil/LineSegmentIntersector>
 
 #include "GaussKrugerProjection.h"
@@ -16,8 +17,6 @@
 using namespace GeoviewMapState;
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 QString lengthText(double metres)
 {
@@ -65,7 +64,7 @@ bool GeoviewMapWidget::pickUnderPointer(const osgGA::GUIEventAdapter &ea, osg::V
     osg::ref_ptr<osg::EllipsoidModel> wgs84 = new osg::EllipsoidModel(6378137.0, 6356752.3142);
     double latitude = 0.0, longitude = 0.0, height = 0.0;
     wgs84->convertXYZToLatLongHeight(world.x(), world.y(), world.z(), latitude, longitude, height);
-    picked.set(longitude * 180 / kPi, latitude * 180 / kPi, height);
+    picked.set(osg::RadiansToDegrees(longitude), osg::RadiansToDegrees(latitude), height);
     return true;
 }
 
