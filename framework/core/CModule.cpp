@@ -83,10 +83,8 @@ int CModule::BindModuleObject()
 int CModule::Unload()
 {
     if (m_pModule) {
-        for (const QString &name : qAsConst(m_serviceNames)) {
+        for (const QString &name : qAsConst(m_serviceNames))
             m_pModule->ReleaseService(name);
-            DiscardUninitializedService(name);
-        }
     }
     m_serviceNames.clear();
     m_pModule = nullptr;
@@ -127,16 +125,6 @@ IService *CModule::InitializeService(IService *service, const QString &name)
     service->Uninitialize();
     qDebug() << "initialize service failed: " << name;
     return nullptr;
-}
-
-// The module keeps an instance that was never initialised (refused, or
-// undone by its service life) for a later request, and releases only
-// initialised ones. The library goes now, and nothing else would free it.
-void CModule::DiscardUninitializedService(const QString &name)
-{
-    IService *service = m_pModule->QueryService(name, false);
-    if (service && !service->IsInitialized())
-        service->Release();
 }
 
 bool CModule::HasService(const QString &name)
