@@ -80,15 +80,20 @@ int CModule::BindModuleObject()
     return 0;
 }
 
+// The services are released without the record's lock: they may ask the
+// context for other services, their own module's included, on the way out.
+// The lock covers only the library going, so that a request from another
+// thread finds the module either whole or gone.
 int CModule::Unload()
 {
     if (m_pModule) {
         for (const QString &name : qAsConst(m_serviceNames))
             m_pModule->ReleaseService(name);
     }
+
+    MutexLocker locker(&m_lock);
     m_serviceNames.clear();
     m_pModule = nullptr;
-
     if (m_pLibrary) {
         if (m_pLibrary->isLoaded())
             m_pLibrary->unload();

@@ -119,6 +119,8 @@ private slots:
     void uninitializeReleasesInOrderThenUnloads();
     void uninitializeFreesServicesLeftUninitialized_data();
     void uninitializeFreesServicesLeftUninitialized();
+    void servicesUseTheContextWhileReleased_data();
+    void servicesUseTheContextWhileReleased();
     void concurrentFirstRequestsLoadOnce();
 };
 
@@ -432,6 +434,38 @@ void ModuleManagerTest::uninitializeFreesServicesLeftUninitialized()
         expected << module + " ReleaseService " + service;
     expected << module + " unloaded" << service + " Release";
     QCOMPARE(calls, expected);
+}
+
+// A service may ask the context for another while its module releases it at
+// teardown: a module already unloaded has nothing to give and is not loaded
+// again, nor is one that never was; one still loaded answers as before.
+void ModuleManagerTest::servicesUseTheContextWhileReleased_data()
+{
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("seen");
+
+    QTest::newRow("module unloaded before") << "LifeOne" << "null, hasn't";
+    QTest::newRow("module unloaded after") << "Plain" << "got, has";
+    QTest::newRow("module never loaded") << "Entryless" << "null, hasn't";
+}
+
+void ModuleManagerTest::servicesUseTheContextWhileReleased()
+{
+    QFETCH(QString, asked);
+    QFETCH(QString, seen);
+
+    Station station;
+    QCOMPARE(station.initialize(), 0);
+    for (const char *name : {"LifeOne", "Refusing", "Plain"})
+        QVERIFY(station.context.GetService(name, true));
+    station.context.SetString("Refusing asks", asked);
+    LogCapture log;
+
+    station.context.modules.Uninitialize();
+    QCOMPARE(calllog::entries().filter(" sees "), QStringList{"Refusing sees " + asked + ": " + seen});
+    QCOMPARE(calllog::count("Counting GetModuleObject"), 1);
+    QVERIFY2(log.messages().isEmpty(), qPrintable(describe(log.messages())));
+    QVERIFY(!isMapped("libFwTestNoEntry.so"));
 }
 
 // Threads released together ask for services of one unloaded module; the
