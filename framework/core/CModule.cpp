@@ -2,7 +2,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFileInfo>
 #include <QLibrary>
 
 #include "IModule.h"
@@ -12,25 +11,19 @@
 
 namespace {
 
-// A relative path in Module.xml names a library in the program's own folder
-// first: neither dlopen nor QLibrary looks there by themselves. A bare name
-// ("Prefstore") finds lib<name>.so there too. When nothing is there the path
-// goes to the loader unchanged and its own search rules apply.
+// Module.xml names a library by its file ("libPrefstore.so") or by its bare
+// name ("Prefstore"); either is looked for beside the program first, like
+// every library of the installation. When it is not there the path goes to
+// the loader unchanged and the loader's own search rules apply.
 QString resolveLibraryPath(const QString &path)
 {
     if (QDir::isAbsolutePath(path))
         return path;
-    const QDir folder(platform::programFolder());
-    const QFileInfo given(folder.filePath(path));
-    const QString candidates[] = {
-        given.filePath(),
-        QDir(given.path()).filePath(QStringLiteral("lib%1.so").arg(given.fileName())),
-    };
-    for (const QString &candidate : candidates) {
-        if (QFileInfo(candidate).isFile())
-            return candidate;
-    }
-    return path;
+    const QString file = platform::programPath(path);
+    if (file != path)
+        return file;
+    const QString library = platform::libraryPath(path);
+    return QDir::isAbsolutePath(library) ? library : path;
 }
 
 } // namespace
