@@ -5,6 +5,8 @@
 #include <QDomElement>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+
 #include "COptionItem.h"
 #include "COptionSection.h"
 #include "OptionXml.h"
@@ -37,8 +39,17 @@ COptionItem *COptionObject::FindItem(const QString &section, const QString &item
     return found ? found->FindItem(item, false) : nullptr;
 }
 
-COptionItem *COptionObject::MakeItem(const QString &section, const QString &item)
+// A value the file cannot carry is refused here rather than kept: once in
+// the document it would make every later Save fail, losing good changes too.
+COptionItem *COptionObject::MakeItem(const QString &section, const QString &item,
+                                     const QStringList &texts)
 {
+    const bool carried = OptionXml::CanCarry(section) && OptionXml::CanCarry(item)
+        && std::all_of(texts.begin(), texts.end(), OptionXml::CanCarry);
+    if (!carried) {
+        qDebug() << "option not set, the options file cannot carry it: " << section << item;
+        return nullptr;
+    }
     return FindSection(section, true)->FindItem(item, true);
 }
 
@@ -51,7 +62,8 @@ int COptionObject::GetInt(const QString &section, const QString &item, int defau
 
 void COptionObject::SetInt(const QString &section, const QString &item, int value)
 {
-    MakeItem(section, item)->SetInt(value);
+    if (COptionItem *made = MakeItem(section, item))
+        made->SetInt(value);
 }
 
 bool COptionObject::GetBool(const QString &section, const QString &item, bool defaultValue)
@@ -63,7 +75,8 @@ bool COptionObject::GetBool(const QString &section, const QString &item, bool de
 
 void COptionObject::SetBool(const QString &section, const QString &item, bool value)
 {
-    MakeItem(section, item)->SetBool(value);
+    if (COptionItem *made = MakeItem(section, item))
+        made->SetBool(value);
 }
 
 QString COptionObject::GetString(const QString &section, const QString &item,
@@ -76,7 +89,8 @@ QString COptionObject::GetString(const QString &section, const QString &item,
 
 void COptionObject::SetString(const QString &section, const QString &item, const QString &value)
 {
-    MakeItem(section, item)->SetString(value);
+    if (COptionItem *made = MakeItem(section, item, {value}))
+        made->SetString(value);
 }
 
 bool COptionObject::GetStringList(const QString &section, const QString &item, QStringList &out)
@@ -88,11 +102,17 @@ bool COptionObject::GetStringList(const QString &section, const QString &item, Q
 void COptionObject::SetStringList(const QString &section, const QString &item,
                                   const QStringList &value)
 {
-    MakeItem(section, item)->SetStringList(value);
+    if (COptionItem *made = MakeItem(section, item, value))
+        made->SetStringList(value);
 }
 
 bool COptionObject::Save()
 {
+    // Emptied and not loaded since (its service was uninitialised while a
+    // caller kept it): it holds none of its file, and writing it would
+    // replace the operator's options with whatever was set since.
+    if (m_cleared)
+        return false;
     return OptionXml::Write(m_path, [this](QXmlStreamWriter &writer) {
         for (const COptionSection *section : qAsConst(m_sections))
             section->Save(writer);
@@ -115,6 +135,7 @@ bool COptionObject::Load(const QString &path)
     Clear();
     // Kept even when the load fails, so that sets and a Save create the file.
     m_path = path;
+    m_cleared = false;
 
     QDomDocument document;
     if (!OptionXml::Read(path, document))
@@ -141,4 +162,5 @@ void COptionObject::Clear()
     qDeleteAll(m_sections);
     m_sections.clear();
     m_loaded = false;
+    m_cleared = true;
 }

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include "IOptionObject.h"
 
@@ -34,6 +35,8 @@ public:
 
     void Init(IApplicationContext *context, const QString &path);
     bool Load(const QString &path);
+    // Empties the document and keeps the path; Save refuses until the next
+    // Load.
     void Clear();
     bool IsLoaded() const { return m_loaded; }
 
@@ -43,11 +46,14 @@ public:
 
 private:
     COptionItem *FindItem(const QString &section, const QString &item);
-    COptionItem *MakeItem(const QString &section, const QString &item);
+    // Null, after a log line, when a name or a value cannot go to the file.
+    COptionItem *MakeItem(const QString &section, const QString &item,
+                          const QStringList &texts = QStringList());
 
     int m_kind;
     QString m_path;
     IApplicationContext *m_context = nullptr;
     QMap<QString, COptionSection *> m_sections;
     bool m_loaded = false;
+    bool m_cleared = false;
 };

@@ -65,4 +65,21 @@ void WriteItem(QXmlStreamWriter &writer, const QString &name, int type, const QS
     writer.writeEndElement();
 }
 
+bool CanCarry(const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        const ushort code = c.unicode();
+        const bool carried = code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code < 0xD800)
+            || (code >= 0xE000 && code <= 0xFFFD);
+        if (!carried)
+            return false;
+    }
+    return true;
+}
+
 } // namespace OptionXml

@@ -25,4 +25,9 @@ bool Write(const QString &path, const std::function<void(QXmlStreamWriter &)> &w
 
 void WriteItem(QXmlStreamWriter &writer, const QString &name, int type, const QString &text);
 
+// Whether an options file can hold the text as a name or a value: XML has
+// no way to write most control characters, U+FFFE, U+FFFF or half of a
+// surrogate pair, not even as a character reference.
+bool CanCarry(const QString &text);
+
 } // namespace OptionXml

@@ -2,7 +2,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFileInfo>
 #include <QLibrary>
 
 #include "IModule.h"
@@ -12,25 +11,19 @@
 
 namespace {
 
-// A relative path in Module.xml names a library in the program's own folder
-// first: neither dlopen nor QLibrary looks there by themselves. A bare name
-// ("Prefstore") finds lib<name>.so there too. When nothing is there the path
-// goes to the loader unchanged and its own search rules apply.
+// Module.xml names a library by its file ("libPrefstore.so") or by its bare
+// name ("Prefstore"); either is looked for beside the program first, like
+// every library of the installation. When it is not there the path goes to
+// the loader unchanged and the loader's own search rules apply.
 QString resolveLibraryPath(const QString &path)
 {
     if (QDir::isAbsolutePath(path))
         return path;
-    const QDir folder(platform::programFolder());
-    const QFileInfo given(folder.filePath(path));
-    const QString candidates[] = {
-        given.filePath(),
-        QDir(given.path()).filePath(QStringLiteral("lib%1.so").arg(given.fileName())),
-    };
-    for (const QString &candidate : candidates) {
-        if (QFileInfo(candidate).isFile())
-            return candidate;
-    }
-    return path;
+    const QString file = platform::programPath(path);
+    if (file != path)
+        return file;
+    const QString library = platform::libraryPath(path);
+    return QDir::isAbsolutePath(library) ? library : path;
 }
 
 } // namespace
@@ -80,17 +73,20 @@ int CModule::BindModuleObject()
     return 0;
 }
 
+// The services are released without the record's lock: they may ask the
+// context for other services, their own module's included, on the way out.
+// The lock covers only the library going, so that a request from another
+// thread finds the module either whole or gone.
 int CModule::Unload()
 {
     if (m_pModule) {
-        for (const QString &name : qAsConst(m_serviceNames)) {
+        for (const QString &name : qAsConst(m_serviceNames))
             m_pModule->ReleaseService(name);
-            DiscardUninitializedService(name);
-        }
     }
+
+    MutexLocker locker(&m_lock);
     m_serviceNames.clear();
     m_pModule = nullptr;
-
     if (m_pLibrary) {
         if (m_pLibrary->isLoaded())
             m_pLibrary->unload();
@@ -127,16 +123,6 @@ IService *CModule::InitializeService(IService *service, const QString &name)
     service->Uninitialize();
     qDebug() << "initialize service failed: " << name;
     return nullptr;
-}
-
-// The module keeps an instance that was never initialised (refused, or
-// undone by its service life) for a later request, and releases only
-// initialised ones. The library goes now, and nothing else would free it.
-void CModule::DiscardUninitializedService(const QString &name)
-{
-    IService *service = m_pModule->QueryService(name, false);
-    if (service && !service->IsInitialized())
-        service->Release();
 }
 
 bool CModule::HasService(const QString &name)

@@ -24,8 +24,8 @@ public:
     CModule &operator=(const CModule &) = delete;
 
     int Load();
-    // Releases every configured service through the module, and frees one
-    // it kept uninitialised, then unloads the library. Always 0.
+    // Releases every configured service through the module, then unloads
+    // the library. Always 0.
     int Unload();
 
     // The service initialised, or null. With create false a service that
@@ -49,7 +49,6 @@ private:
     bool HasModuleObject() const;
     int BindModuleObject();
     IService *InitializeService(IService *service, const QString &name);
-    void DiscardUninitializedService(const QString &name);
 
     bool m_bLoaded = false;
     QString m_strName;

@@ -90,17 +90,21 @@ int CModuleManager::ReadServices(const CConfigFile &config)
     return 0;
 }
 
+// Services may ask the context for each other while their modules release
+// them, so every record stays until all modules are unloaded; one whose
+// module has gone answers as not there.
 void CModuleManager::Uninitialize()
 {
-    for (CModule *module : qAsConst(m_modules)) {
+    m_bTearingDown = true;
+    for (CModule *module : qAsConst(m_modules))
         module->Unload();
-        delete module;
-    }
+    qDeleteAll(m_modules);
     m_modules.clear();
     m_modulesByName.clear();
     m_moduleOfService.clear();
     m_services.clear();
     m_pContext = nullptr;
+    m_bTearingDown = false;
 }
 
 CModule *CModuleManager::FindModuleOfService(const QString &name) const
@@ -123,7 +127,9 @@ IService *CModuleManager::GetService(const QString &name, bool create)
         return nullptr;
 
     ModuleLocker locker(module);
-    if (!module->IsLoaded() && (!create || module->Load() != 0))
+    // A library loaded during teardown would outlive it: its own Unload may
+    // already have run.
+    if (!module->IsLoaded() && (!create || m_bTearingDown || module->Load() != 0))
         return nullptr;
     return module->QueryService(name, create);
 }

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 
+#include <atomic>
+
 class CConfigFile;
 class CModule;
 class IApplicationContext;
@@ -16,7 +18,7 @@ class IService;
 //
 // The tables are written only by Initialize and Uninitialize, which run while
 // no other thread uses the manager; GetService and HasService may come from
-// any thread.
+// any thread, and from services while Uninitialize releases them.
 class CModuleManager
 {
 public:
@@ -55,4 +57,5 @@ private:
     QMap<QString, QString> m_moduleOfService;
     QList<ServiceInfo> m_services;
     IApplicationContext *m_pContext = nullptr;
+    std::atomic<bool> m_bTearingDown{false};
 };

@@ -119,6 +119,8 @@ private slots:
     void uninitializeReleasesInOrderThenUnloads();
     void uninitializeFreesServicesLeftUninitialized_data();
     void uninitializeFreesServicesLeftUninitialized();
+    void servicesUseTheContextWhileReleased_data();
+    void servicesUseTheContextWhileReleased();
     void concurrentFirstRequestsLoadOnce();
 };
 
@@ -387,15 +389,20 @@ void ModuleManagerTest::uninitializeReleasesInOrderThenUnloads()
     QVERIFY(!station.context.HasService("LifeOne"));
 }
 
-// An instance the module keeps uninitialised would outlive its library.
+// An instance the module keeps uninitialised would outlive its library: the
+// module frees it once its library goes, however often Module.xml lists it,
+// and the framework never frees it behind the module's back.
 void ModuleManagerTest::uninitializeFreesServicesLeftUninitialized_data()
 {
     QTest::addColumn<QString>("service");
     QTest::addColumn<QString>("module");
     QTest::addColumn<bool>("refuse");
+    QTest::addColumn<int>("listed");
 
-    QTest::newRow("refused") << "Refusing" << "Failing" << true;
-    QTest::newRow("undone by its life") << "LifeOne" << "Counting" << false;
+    QTest::newRow("refused") << "Refusing" << "Failing" << true << 1;
+    QTest::newRow("undone by its life") << "LifeOne" << "Counting" << false << 1;
+    QTest::newRow("refused, listed twice") << "Refusing" << "Failing" << true << 2;
+    QTest::newRow("undone by its life, listed twice") << "LifeOne" << "Counting" << false << 2;
 }
 
 void ModuleManagerTest::uninitializeFreesServicesLeftUninitialized()
@@ -403,9 +410,15 @@ void ModuleManagerTest::uninitializeFreesServicesLeftUninitialized()
     QFETCH(QString, service);
     QFETCH(QString, module);
     QFETCH(bool, refuse);
+    QFETCH(int, listed);
 
+    QByteArray xml(standardModules);
+    for (int more = 1; more < listed; ++more) {
+        xml.replace("</Services>", QStringLiteral("<Service name=\"%1\" life=\"1\" module=\"%2\"/></Services>")
+                                       .arg(service, module).toUtf8());
+    }
     Station station;
-    QCOMPARE(station.initialize(), 0);
+    QCOMPARE(station.initialize(xml), 0);
     station.context.SetBool("refuse", refuse);
     station.context.GetService(service, true);
     station.context.ApplyServiceLife();
@@ -416,8 +429,43 @@ void ModuleManagerTest::uninitializeFreesServicesLeftUninitialized()
     station.context.modules.Uninitialize();
     const QStringList calls = calllog::entries().filter(QRegularExpression(
         QStringLiteral("%1|^%2 unloaded$").arg(service, module)));
-    QCOMPARE(calls, (QStringList{module + " ReleaseService " + service, service + " Release",
-                                 module + " unloaded"}));
+    QStringList expected;
+    for (int entry = 0; entry < listed; ++entry)
+        expected << module + " ReleaseService " + service;
+    expected << module + " unloaded" << service + " Release";
+    QCOMPARE(calls, expected);
+}
+
+// A service may ask the context for another while its module releases it at
+// teardown: a module already unloaded has nothing to give and is not loaded
+// again, nor is one that never was; one still loaded answers as before.
+void ModuleManagerTest::servicesUseTheContextWhileReleased_data()
+{
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("seen");
+
+    QTest::newRow("module unloaded before") << "LifeOne" << "null, hasn't";
+    QTest::newRow("module unloaded after") << "Plain" << "got, has";
+    QTest::newRow("module never loaded") << "Entryless" << "null, hasn't";
+}
+
+void ModuleManagerTest::servicesUseTheContextWhileReleased()
+{
+    QFETCH(QString, asked);
+    QFETCH(QString, seen);
+
+    Station station;
+    QCOMPARE(station.initialize(), 0);
+    for (const char *name : {"LifeOne", "Refusing", "Plain"})
+        QVERIFY(station.context.GetService(name, true));
+    station.context.SetString("Refusing asks", asked);
+    LogCapture log;
+
+    station.context.modules.Uninitialize();
+    QCOMPARE(calllog::entries().filter(" sees "), QStringList{"Refusing sees " + asked + ": " + seen});
+    QCOMPARE(calllog::count("Counting GetModuleObject"), 1);
+    QVERIFY2(log.messages().isEmpty(), qPrintable(describe(log.messages())));
+    QVERIFY(!isMapped("libFwTestNoEntry.so"));
 }
 
 // Threads released together ask for services of one unloaded module; the

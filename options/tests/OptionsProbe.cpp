@@ -34,11 +34,27 @@ public:
         record(QStringLiteral("LastURL %1").arg(user->GetString("ConnectConfig", "LastURL", "")));
         record(QStringLiteral("model %1").arg(options->LoadDeviceCapabilitiesById(0x1A)));
         record(QStringLiteral("lenses %1").arg(options->GetDeviceCapabilities()->GetLensCount()));
+        // Refused at once, so that it cannot hold back the save of the good value.
+        user->SetString("ConnectConfig", "LastURL", QStringLiteral("rtsp://") + QChar(1));
         user->SetInt("ControlConfig", "MoveSpeed", 12);
         record(QStringLiteral("saved %1").arg(user->Save()));
+        m_userOptions = user;
     }
 
-    void RunMainUI() override { record("RunMainUI"); }
+    // The options service is uninitialised (its service life) while this
+    // module still holds the options it was given.
+    void RunMainUI() override
+    {
+        record("RunMainUI");
+        if (!m_userOptions)
+            return;
+        m_pContext->ApplyServiceLife();
+        m_userOptions->SetInt("ControlConfig", "ZoomSpeed", 7);
+        record(QStringLiteral("saved after uninitialise %1").arg(m_userOptions->Save()));
+    }
+
+private:
+    IOptionObject *m_userOptions = nullptr;
 };
 
 IService *createService()

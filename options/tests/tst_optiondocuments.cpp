@@ -33,6 +33,8 @@ private slots:
     void stringListReadRules();
     void saveWritesNameOrder();
     void setsOfEveryKindRoundTrip();
+    void textTheFileCannotCarryIsRefused_data();
+    void textTheFileCannotCarryIsRefused();
     void failedLoadsKeepPathAndEmptyDocument_data();
     void failedLoadsKeepPathAndEmptyDocument();
     void saveWithoutPathFails();
@@ -188,6 +190,54 @@ void OptionDocumentsTest::setsOfEveryKindRoundTrip()
     QCOMPARE(loaded.GetString("S", "changes", ""), QStringLiteral("now text"));
     QVERIFY(!loaded.FindSection("", false));
     QVERIFY(readAll(path).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<options>\n"));
+}
+
+void OptionDocumentsTest::textTheFileCannotCarryIsRefused_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("carried");
+    QTest::newRow("tab, line feed, carriage return") << QStringLiteral("a\tb\nc\rd") << true;
+    QTest::newRow("delete") << QString(QChar(0x7F)) << true;
+    QTest::newRow("outside the basic plane") << QString::fromUtf8("\xF0\x9F\x98\x80") << true;
+    QTest::newRow("null") << QString(QChar(0)) << false;
+    QTest::newRow("start of heading") << QStringLiteral("rtsp://\x01") << false;
+    QTest::newRow("unit separator") << QString(QChar(0x1F)) << false;
+    QTest::newRow("U+FFFE") << QString(QChar(0xFFFE)) << false;
+    QTest::newRow("half a surrogate pair") << QString(QChar(0xD83D)) + "x" << false;
+}
+
+// Kept, such text would make every later Save of the document fail.
+void OptionDocumentsTest::textTheFileCannotCarryIsRefused()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, carried);
+
+    const QString path = m_dir.filePath("carried.xml");
+    QFile::remove(path);
+    COptionObject document(COptionObject::UserOptions);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Filename = "));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^open file failed: "));
+    QVERIFY(!document.Load(path));
+    if (!carried) {
+        for (int refused = 0; refused < 4; ++refused)
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^option not set, the options file cannot carry it: "));
+    }
+    document.SetString("S", "string", text);
+    document.SetStringList("S", "list", {"x", text});
+    document.SetInt(text, "in section", 1);
+    document.SetBool("S", text, true);
+    document.SetInt("S", "good", 1);
+    QStringList list;
+    QCOMPARE(document.GetStringList("S", "list", list), carried);
+    QCOMPARE(document.GetInt(text, "in section", 0), carried ? 1 : 0);
+    QCOMPARE(document.GetBool("S", text, false), carried);
+    QVERIFY(document.Save());
+
+    COptionObject loaded(COptionObject::UserOptions);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Filename = "));
+    QVERIFY(loaded.Load(path));
+    QCOMPARE(loaded.GetInt("S", "good", 0), 1);
+    QCOMPARE(loaded.GetString("S", "string", "refused"), carried ? text : "refused");
 }
 
 void OptionDocumentsTest::failedLoadsKeepPathAndEmptyDocument_data()

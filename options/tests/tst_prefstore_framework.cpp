@@ -2,7 +2,8 @@
 
 // The options module in an installation: the framework loads it from
 // Module.xml when a main UI module asks for its service, and the first
-// request writes the default user options.
+// request writes the default user options. The operator's options survive
+// a bad value and the service's uninitialisation.
 class PrefstoreFrameworkTest : public QObject
 {
     Q_OBJECT
@@ -38,7 +39,7 @@ void PrefstoreFrameworkTest::frameworkLoadsTheModuleAndDefaultsAreWritten()
 
     const QStringList expected{"probe: MoveSpeed 10", "probe: LastURL rtsp://192.168.144.108:554",
                                "probe: model Dual", "probe: lenses 2", "probe: saved 1",
-                               "probe: RunMainUI"};
+                               "probe: RunMainUI", "probe: saved after uninitialise 0"};
     int from = 0;
     for (const QString &line : expected) {
         from = output.indexOf(line, from);
@@ -46,10 +47,15 @@ void PrefstoreFrameworkTest::frameworkLoadsTheModuleAndDefaultsAreWritten()
     }
 
     // The user options live in the per-user data folder named after the
-    // program that hosts the framework; the change made there was saved.
+    // program that hosts the framework; the good change made there was
+    // saved, nothing after the uninitialisation was.
     QFile saved(dataHome.path() + "/core_runner/OptionsNewUI.xml");
     QVERIFY(saved.open(QIODevice::ReadOnly));
-    QVERIFY(saved.readAll().contains("<item name=\"MoveSpeed\" type=\"0\">12</item>"));
+    const QByteArray content = saved.readAll();
+    for (const char *item : {"<item name=\"MoveSpeed\" type=\"0\">12</item>",
+                             "<item name=\"ZoomSpeed\" type=\"0\">4</item>",
+                             "<item name=\"LastURL\" type=\"2\">rtsp://192.168.144.108:554</item>"})
+        QVERIFY2(content.contains(item), content.constData());
 }
 
 QTEST_GUILESS_MAIN(PrefstoreFrameworkTest)
