@@ -331,7 +331,7 @@ void writeBacktrace(int fd)
     }
     if (child > 0 && !waitForChild(child, backtraceTimeoutMs)) {
         kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
+        waitForChild(child, backtraceTimeoutMs);
     }
 }
 
