@@ -35,15 +35,10 @@ void SingleApplication::listen()
 {
     localServer = new QLocalServer(this);
     connect(localServer, &QLocalServer::newConnection, this, &SingleApplication::_newLocalConnection);
-    if (localServer->listen(serverName))
-        return;
-    // An instance that crashed leaves its name behind. Only a name that
-    // nobody answers under is removed, so a live instance that started in
-    // the meantime keeps its server.
-    if (localServer->serverError() == QAbstractSocket::AddressInUseError
-        && platform::removeStaleServerName(serverName) && localServer->listen(serverName))
-        return;
-    qDebug() << "listen failed:" << localServer->errorString();
+    // An instance that crashed leaves its name behind; a live instance that
+    // started in the meantime keeps its server.
+    if (!platform::listenReclaiming(*localServer, serverName))
+        qDebug() << "listen failed:" << localServer->errorString();
 }
 
 void SingleApplication::_newLocalConnection()

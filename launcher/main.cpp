@@ -13,6 +13,11 @@
 
 using RunFunction = int (*)(int, char **);
 
+// Without the framework nothing ran: a script or a desktop shortcut must be
+// able to tell. Distinct from the framework's own 1 for a bad command line
+// and from 255 after every run.
+static const int coreNotLoadedStatus = 2;
+
 static void setDefaultFont()
 {
     QFont font;
@@ -47,7 +52,7 @@ int main(int argc, char **argv)
     QLibrary core(platform::libraryPath(QStringLiteral("Core")));
     if (!core.load()) {
         qDebug() << "load Core library failed: " << core.errorString();
-        return 0;
+        return coreNotLoadedStatus;
     }
     if (auto run = reinterpret_cast<RunFunction>(core.resolve("Run")))
         run(argc, argv);

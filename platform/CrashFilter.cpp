@@ -54,6 +54,10 @@ struct CrashValues
 };
 
 const int fatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+// How long the report waits for the unwinder, and the crashed process for
+// the user to close the box, before it goes on.
+const uint64_t backtraceTimeoutMs = 3000;
+const uint64_t boxTimeoutMs = 10000;
 // Faults this close to the stack pointer count as the stack overflowing: a
 // frame's locals lie within it.
 const uint64_t guardDistance = 64 * 1024;
@@ -283,10 +287,28 @@ void writeRegisters(int fd, const ucontext_t *context)
 #endif
 }
 
-void waitForChild(pid_t child)
+uint64_t monotonicMs()
 {
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
+// Whether the child ended within the time. A crashed process cannot trust
+// any helper to end: one that waits on a lock the crash left held would
+// hold the crash up for ever.
+bool waitForChild(pid_t child, uint64_t timeoutMs)
+{
+    const uint64_t deadline = monotonicMs() + timeoutMs;
+    for (;;) {
+        int status = 0;
+        const pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == child || (ended < 0 && errno != EINTR))
+            return true;
+        if (monotonicMs() >= deadline)
+            return false;
+        const timespec pause = {0, 10 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
     }
 }
 
@@ -295,16 +317,22 @@ void writeBacktrace(int fd)
     writeText(fd, Text().add("backtrace:\n"));
     // The unwinder reads the code at every return address, so a crash that
     // jumped to a bad address faults it again. A child has the same stack
-    // and, if it faults, dies alone.
+    // and, if it faults, dies alone. Only the bare addresses are written:
+    // naming them asks the dynamic loader, whose lock the crash may hold
+    // (a library's static constructor crashing while it is loaded), and the
+    // memory map below names them just as well.
     const pid_t child = _Fork();
     if (child == 0) {
         void *frames[128];
         const int count = backtrace(frames, 128);
-        backtrace_symbols_fd(frames, count, fd);
+        for (int i = 0; i < count; ++i)
+            writeText(fd, Text().hex(reinterpret_cast<uintptr_t>(frames[i])).add("\n"));
         _exit(0);
     }
-    if (child > 0)
-        waitForChild(child);
+    if (child > 0 && !waitForChild(child, backtraceTimeoutMs)) {
+        kill(child, SIGKILL);
+        waitForChild(child, backtraceTimeoutMs);
+    }
 }
 
 // The map turns the addresses above into libraries and offsets.
@@ -367,8 +395,10 @@ void showBox(const CrashValues &values)
         execve(boxProgram, argv, environ);
         _exit(127);
     }
+    // The box outlives the process when the user leaves it open: the
+    // crashed process only holds up its core file and whoever waits for it.
     if (child > 0)
-        waitForChild(child);
+        waitForChild(child, boxTimeoutMs);
 }
 
 void handleCrash(const CrashValues &values, int signal, const siginfo_t *info, const ucontext_t *context)

@@ -15,7 +15,9 @@ namespace platform {
 // "<dumpFolder>/dump_<yyyy-MM-dd_hh.mm.ss>.dmp" (replacing a file of that
 // name; skipped when the file cannot be created), raises the core limit,
 // starts boxProgram with the code and the address as its two arguments,
-// waits for it to end, and then lets the crash end the process.
+// waits up to ten seconds for the user to close it, and then lets the crash
+// end the process; a box still open stays on the screen. The report's
+// backtrace is bare return addresses, which its memory map resolves.
 //
 // Everything the handler needs is prepared here, because after a crash only
 // async-signal-safe calls can be trusted.

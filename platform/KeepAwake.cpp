@@ -18,14 +18,15 @@ static QDBusMessage callWithTimeout(QDBusConnection bus, const QDBusMessage &cal
     return bus.call(call, QDBus::Block, callTimeoutMs);
 }
 
-// logind keeps the inhibitor for as long as the returned descriptor stays
-// open, so it is kept open until the process ends.
-static void holdSleepInhibitor(const QString &who, const QString &why)
+// Only idle sleep is held off: a suspend that the user asks for still
+// happens. logind keeps the inhibitor for as long as the returned descriptor
+// stays open, so it is kept open until the process ends.
+static void holdIdleInhibitor(const QString &who, const QString &why)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-    call << QStringLiteral("sleep:idle") << who << why << QStringLiteral("block");
+    call << QStringLiteral("idle") << who << why << QStringLiteral("block");
     const QDBusMessage reply = callWithTimeout(QDBusConnection::systemBus(), call);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return;
@@ -46,7 +47,7 @@ static void holdScreenSaverInhibitor(const QString &who, const QString &why)
 
 void keepSystemAndDisplayAwake(const QString &who, const QString &why)
 {
-    holdSleepInhibitor(who, why);
+    holdIdleInhibitor(who, why);
     holdScreenSaverInhibitor(who, why);
 }
 

@@ -12,6 +12,8 @@
 //   throw          throw an exception that nothing catches
 //   throw-thread   the same on a thread of its own
 //   <kind>-after-line   read a line from standard input first
+//   null-while-loading  write through a null pointer while the launcher
+//                       loads the library, before Run
 
 #include <cstdint>
 #include <cstdio>
@@ -80,6 +82,14 @@ int act(const char *action, const char *argument)
     else if (std::strcmp(action, "throw-thread") == 0)
         throwOnThread();
     return 0;
+}
+
+// The loader runs this with its lock held, as it runs every static
+// constructor of a library it loads.
+__attribute__((constructor)) void crashWhileLoadingIfAsked(int argc, char **argv, char **)
+{
+    if (argc > 1 && std::strcmp(argv[1], "null-while-loading") == 0)
+        writeThroughNull();
 }
 
 } // namespace

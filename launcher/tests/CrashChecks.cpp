@@ -117,6 +117,24 @@ bool inCodeOf(const QByteArray &report, const QByteArray &libraryFile, quint64 a
     return false;
 }
 
+QList<quint64> backtraceOf(const QByteArray &report)
+{
+    const int start = report.indexOf("\nbacktrace:\n");
+    const int end = report.indexOf("memory map:\n", start);
+    if (start < 0 || end < 0)
+        return {};
+    static const QRegularExpression address(QStringLiteral("^[0-9a-f]{1,16}$"));
+    QList<quint64> frames;
+    const QByteArray lines = report.mid(start + 12, end - start - 12);
+    for (const QByteArray &line : lines.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        if (!address.match(QString::fromLatin1(line)).hasMatch())
+            return {};
+        frames << line.toULongLong(nullptr, 16);
+    }
+    return frames;
+}
 
 Report onlyReport()
 {

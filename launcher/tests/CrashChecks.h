@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +28,10 @@ struct Report
     QByteArray content;
 };
 Report onlyReport();
+
+// The return addresses of a report's backtrace; none unless every line of
+// it is a bare hexadecimal address.
+QList<quint64> backtraceOf(const QByteArray &report);
 
 // Whether a report's memory map puts `address` in executable memory of the
 // library with the file name `libraryFile`.

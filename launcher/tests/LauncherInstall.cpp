@@ -38,7 +38,8 @@ bool LauncherRun::waitForOutput(const QByteArray &text, int timeoutMs)
 
 bool LauncherRun::waitForFinished(int timeoutMs)
 {
-    const bool finished = launcher->waitForFinished(timeoutMs);
+    const bool finished =
+        launcher->state() == QProcess::NotRunning || launcher->waitForFinished(timeoutMs);
     collect();
     return finished;
 }

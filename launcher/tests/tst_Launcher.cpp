@@ -43,7 +43,7 @@ void LauncherTest::endsWithItsStatus_data()
     QTest::addColumn<QByteArray>("log");
     QTest::addColumn<bool>("runCalled");
 
-    QTest::newRow("no framework library") << QString() << QStringList() << 0
+    QTest::newRow("no framework library") << QString() << QStringList() << 2
                                           << QByteArray("load Core library failed: ") << false;
     QTest::newRow("Run returns 0") << standIn << QStringList{"return", "0"} << 255
                                    << QByteArray("unload Core") << true;

@@ -18,13 +18,16 @@ private slots:
     void crashInTheUserInterfaceIsReported();
 };
 
-static QStringList installedFiles(bool withConfiguration)
+// The configuration files from `folder`, none when empty.
+static QStringList installedFiles(const QString &folder)
 {
     QStringList files{QStringLiteral(MAIN_UI_MODULE)};
-    if (withConfiguration)
-        files << STATION_TEST_DATA_DIR "/main-ui/Module.xml" << STATION_TEST_DATA_DIR "/main-ui/Event.xml";
+    if (!folder.isEmpty())
+        files << folder + "/Module.xml" << folder + "/Event.xml";
     return files;
 }
+
+static const QString mainUIConfiguration = QStringLiteral(STATION_TEST_DATA_DIR "/main-ui");
 
 static QProcessEnvironment mainUI(const QString &behaviour)
 {
@@ -35,31 +38,41 @@ static QProcessEnvironment mainUI(const QString &behaviour)
 
 void LauncherWithCoreTest::endsWith255WhateverRunReturns_data()
 {
-    QTest::addColumn<bool>("configured");
+    QTest::addColumn<QString>("configuration");
     QTest::addColumn<QByteArray>("lastWord");
-    QTest::newRow("complete run") << true << QByteArray("uninitialize application context over, application will exit");
-    QTest::newRow("framework cannot start") << false
-                                            << QByteArray("initialize application context failed, application will exit");
+    QTest::addColumn<QByteArray>("output");
+    const QByteArray complete("uninitialize application context over, application will exit");
+    QTest::newRow("complete run") << mainUIConfiguration << complete << QByteArray("StartMainUI\nRunMainUI\n");
+    QTest::newRow("framework cannot start")
+        << QString() << QByteArray("initialize application context failed, application will exit") << QByteArray();
+    // What a newcomer meets: the configuration that ships lists no main
+    // user interface, so the framework starts and ends at once.
+    QTest::newRow("installed configuration")
+        << QStringLiteral(STATION_BIN_DIR)
+        << "can't find the module which the service  \"MainUIService\" belong to\nwill uninitialize application context\n"
+               + complete
+        << QByteArray();
 }
 
 void LauncherWithCoreTest::endsWith255WhateverRunReturns()
 {
-    QFETCH(bool, configured);
+    QFETCH(QString, configuration);
     QFETCH(QByteArray, lastWord);
+    QFETCH(QByteArray, output);
 
-    LauncherInstall install(QStringLiteral(STATION_BIN_DIR "/libCore.so"), installedFiles(configured));
+    LauncherInstall install(QStringLiteral(STATION_BIN_DIR "/libCore.so"), installedFiles(configuration));
     auto run = install.start({}, mainUI(QString()));
     QVERIFY(run->waitForFinished());
     QCOMPARE(run->process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(run->process().exitCode(), 255);
     const QByteArray log = run->standardError();
     QVERIFY2(log.contains(lastWord + "\nunload Core\n"), log);
-    QCOMPARE(run->standardOutput(), configured ? QByteArray("StartMainUI\nRunMainUI\n") : QByteArray());
+    QCOMPARE(run->standardOutput(), output);
 }
 
 void LauncherWithCoreTest::secondInstanceRunsTheFramework()
 {
-    LauncherInstall install(QStringLiteral(STATION_BIN_DIR "/libCore.so"), installedFiles(true));
+    LauncherInstall install(QStringLiteral(STATION_BIN_DIR "/libCore.so"), installedFiles(mainUIConfiguration));
     auto first = install.start({}, mainUI(QStringLiteral("hold")));
     QVERIFY(first->waitForOutput("RunMainUI"));
 
@@ -76,7 +89,7 @@ void LauncherWithCoreTest::secondInstanceRunsTheFramework()
 
 void LauncherWithCoreTest::crashInTheUserInterfaceIsReported()
 {
-    LauncherInstall install(QStringLiteral(STATION_BIN_DIR "/libCore.so"), installedFiles(true));
+    LauncherInstall install(QStringLiteral(STATION_BIN_DIR "/libCore.so"), installedFiles(mainUIConfiguration));
     auto run = install.start({}, mainUI(QStringLiteral("crash")));
 
     QString address;
