@@ -38,33 +38,53 @@ function(station_add_test)
         add_dependencies(${T_NAME} ${T_DEPENDS})
     endif()
 
-    set(sandbox ${CMAKE_BINARY_DIR}/test-sandbox/${T_NAME})
     set(command $<TARGET_FILE:${T_NAME}>)
     if(T_DISPLAY STREQUAL "xvfb")
         set(command xvfb-run -a -s "-screen 0 1280x800x24" ${command})
     endif()
-    add_test(NAME ${T_NAME}
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    station_register_test(${T_NAME} ${T_TIMEOUT} ${command})
+    if(T_DISPLAY STREQUAL "offscreen")
+        set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    endif()
+endfunction()
+
+# Registers `command` as the test `name` in a sandbox of its own.
+function(station_register_test name timeout)
+    set(sandbox ${CMAKE_BINARY_DIR}/test-sandbox/${name})
+    add_test(NAME ${name}
         COMMAND ${CMAKE_COMMAND} -E env
             TMPDIR=${sandbox}/tmp HOME=${sandbox}/home
             XDG_DATA_HOME=${sandbox}/data XDG_CONFIG_HOME=${sandbox}/config
             XDG_CACHE_HOME=${sandbox}/cache XDG_RUNTIME_DIR=${sandbox}/run
-            ${command})
+            ${ARGN})
     # The sandbox starts empty at every run: nothing a crashed earlier run
     # left behind can decide the outcome of this one. The runtime folder must
     # be private to its owner or Qt refuses it.
-    add_test(NAME ${T_NAME}.sandbox
+    add_test(NAME ${name}.sandbox
         COMMAND sh -c "rm -rf '${sandbox}' && mkdir -p '${sandbox}/tmp' '${sandbox}/home' '${sandbox}/data' '${sandbox}/config' '${sandbox}/cache' '${sandbox}/run' && chmod 700 '${sandbox}/run'")
-    set_tests_properties(${T_NAME}.sandbox PROPERTIES FIXTURES_SETUP ${T_NAME}.fx)
-    add_test(NAME ${T_NAME}.leftovers
+    set_tests_properties(${name}.sandbox PROPERTIES FIXTURES_SETUP ${name}.fx)
+    add_test(NAME ${name}.leftovers
         COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/end-sandbox-processes.sh ${sandbox})
-    set_tests_properties(${T_NAME}.leftovers PROPERTIES FIXTURES_CLEANUP ${T_NAME}.fx)
-    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED ${T_NAME}.fx)
-    if(T_DISPLAY STREQUAL "offscreen")
-        set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-    endif()
-    if(NOT T_TIMEOUT)
-        set(T_TIMEOUT 300)
-    endif()
-    math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${STATION_TEST_TIMEOUT_SCALE}")
-    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    set_tests_properties(${name}.leftovers PROPERTIES FIXTURES_CLEANUP ${name}.fx)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${name}.fx)
+    math(EXPR timeout "${timeout} * ${STATION_TEST_TIMEOUT_SCALE}")
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout})
+endfunction()
+
+# station_add_window_manager_test(TEST test MANAGER program TIMEOUT seconds
+#                                 [FUNCTIONS test functions...])
+#
+# Runs an Xvfb test built by station_add_test once more, as test.<program>,
+# with a window manager on its display: programs that hand windows to each
+# other meet a manager's reparenting and withdrawing there, which a bare
+# server never shows. FUNCTIONS picks the test functions that run.
+function(station_add_window_manager_test)
+    cmake_parse_arguments(W "" "TEST;MANAGER;TIMEOUT" "FUNCTIONS" ${ARGN})
+    station_register_test(${W_TEST}.${W_MANAGER} ${W_TIMEOUT}
+        xvfb-run -a -s "-screen 0 1280x800x24"
+        sh ${PROJECT_SOURCE_DIR}/cmake/with-window-manager.sh ${W_MANAGER}
+        $<TARGET_FILE:${W_TEST}> ${W_FUNCTIONS})
 endfunction()

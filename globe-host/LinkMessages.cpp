@@ -2,9 +2,19 @@
 
 #include <QJsonDocument>
 
+#include <array>
+
+#include "PositionKeys.h"
+
 namespace LinkMessages {
 
 namespace {
+
+// The target's and the drone's coordinates and the altitude, which stand
+// together in the record, keep seven decimals; the angles and the zoom six
+// significant digits.
+constexpr size_t firstCoordinate = 2;
+constexpr size_t lastCoordinate = 6;
 
 QString fixed7(double value)
 {
@@ -38,24 +48,17 @@ QJsonObject position(double dVerticalAngle, double dEOOpticalZoom, double dTarge
                      double dAltitude, double dYaw, double dYawAbs, double dPitch, double dFov,
                      double dUAVGPSDirection, double dUAVYaw, double dUAVPitch, double dUAVRoll)
 {
-    return QJsonObject{
-        {QStringLiteral("type"), QStringLiteral("position")},
-        {QStringLiteral("dVerticalAngle"), general6(dVerticalAngle)},
-        {QStringLiteral("dEOOpticalZoom"), general6(dEOOpticalZoom)},
-        {QStringLiteral("dTargetLongitude"), fixed7(dTargetLongitude)},
-        {QStringLiteral("dTargetLatitude"), fixed7(dTargetLatitude)},
-        {QStringLiteral("dLongitude"), fixed7(dLongitude)},
-        {QStringLiteral("dLatitude"), fixed7(dLatitude)},
-        {QStringLiteral("dAltitude"), fixed7(dAltitude)},
-        {QStringLiteral("dYaw"), general6(dYaw)},
-        {QStringLiteral("dYawAbs"), general6(dYawAbs)},
-        {QStringLiteral("dPitch"), general6(dPitch)},
-        {QStringLiteral("dFov"), general6(dFov)},
-        {QStringLiteral("dUAVGPSDirection"), general6(dUAVGPSDirection)},
-        {QStringLiteral("dUAVYaw"), general6(dUAVYaw)},
-        {QStringLiteral("dUAVPitch"), general6(dUAVPitch)},
-        {QStringLiteral("dUAVRoll"), general6(dUAVRoll)},
-    };
+    const std::array<double, positionKeys.size()> values = {
+        dVerticalAngle, dEOOpticalZoom, dTargetLongitude, dTargetLatitude, dLongitude,
+        dLatitude,      dAltitude,      dYaw,             dYawAbs,         dPitch,
+        dFov,           dUAVGPSDirection, dUAVYaw,        dUAVPitch,       dUAVRoll};
+    QJsonObject message{{QStringLiteral("type"), QStringLiteral("position")}};
+    for (size_t i = 0; i < values.size(); ++i) {
+        const bool coordinate = i >= firstCoordinate && i <= lastCoordinate;
+        message.insert(QLatin1String(positionKeys[i]),
+                       coordinate ? fixed7(values[i]) : general6(values[i]));
+    }
+    return message;
 }
 
 QJsonObject show(const QRect &screenArea)

@@ -35,7 +35,7 @@ NQXServer::~NQXServer() = default;
 void NQXServer::launchClient()
 {
     launchTimer->stop();
-    process->stop();
+    endViewer();
     const QString program = platform::programPath(QStringLiteral("Geoscope"));
     const QStringList args{
         program,
@@ -45,7 +45,27 @@ void NQXServer::launchClient()
     };
     if (!process->start(args))
         qWarning() << "start client process failed:" << program;
+    else
+        endedViewers.remove(viewerNodeName());
     launchTimer->start(launchTimeoutMs);
+}
+
+void NQXServer::endViewer()
+{
+    if (process->isIdle())
+        return;
+    const QString viewerNode = viewerNodeName();
+    endedViewers.insert(viewerNode);
+    if (!linkNameOf(viewerNode).isEmpty())
+        removeLink(viewerNode);
+    process->stop();
+}
+
+// A messaging node is named by the id of the process it runs in, and the
+// runner starts the viewer itself, not a program that starts it.
+QString NQXServer::viewerNodeName() const
+{
+    return QString::number(process->processHandle());
 }
 
 void NQXServer::sendDataToClient(QJsonObject jsonData)
@@ -88,6 +108,22 @@ void NQXServer::onClientOffline(QString strLinkName)
         return;
     emit clientHided();
     launchClient();
+}
+
+void NQXServer::handleNodeOnline(QString nodeName, INQData *data)
+{
+    if (!endedViewers.contains(nodeName)) {
+        NQXNode::handleNodeOnline(nodeName, data);
+        return;
+    }
+    if (data != nullptr)
+        data->release();
+}
+
+void NQXServer::handleNodeOffline(QString nodeName)
+{
+    if (!endedViewers.remove(nodeName))
+        NQXNode::handleNodeOffline(nodeName);
 }
 
 void NQXServer::onWindowHandleMessage(const QJsonObject &jsonData)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 #include <qwindowdefs.h>
 
@@ -42,7 +43,13 @@ public slots:
     void onClientOnline(QString strLinkName);
     void onClientOffline(QString strLinkName);
 
+protected:
+    void handleNodeOnline(QString nodeName, INQData *data) override;
+    void handleNodeOffline(QString nodeName) override;
+
 private:
+    void endViewer();
+    QString viewerNodeName() const;
     void onWindowHandleMessage(const QJsonObject &jsonData);
     void onPositionMessage(const QJsonObject &jsonData);
     void onLaunchTimeout();
@@ -50,4 +57,8 @@ private:
     QString clientLinkName;
     QTimer *launchTimer;
     XExeProcess *process;
+    // The nodes of viewers this server ended itself. What they still send
+    // arrives after their successor started, under the link name the
+    // successor now holds, and is not about the successor.
+    QSet<QString> endedViewers;
 };

@@ -16,7 +16,10 @@ Geoscope::Geoscope(QWidget *parent)
     , m_mapWidget(nullptr)
     , m_client(nullptr)
 {
-    setWindowFlags(Qt::FramelessWindowHint);
+    // Never managed by a window manager: the host takes this window into
+    // its page, and a manager that sees its top-level leave it withdraws it
+    // there, unmapped. The window lives inside the host or off every screen.
+    setWindowFlags(Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -6,18 +6,8 @@
 
 #include <array>
 
+#include "PositionKeys.h"
 #include "platform/ExitProcess.h"
-
-namespace {
-
-// The position record's keys, in the order its values travel in signals.
-const std::array<const char *, 15> positionKeys = {
-    "dVerticalAngle", "dEOOpticalZoom", "dTargetLongitude", "dTargetLatitude",
-    "dLongitude",     "dLatitude",      "dAltitude",        "dYaw",
-    "dYawAbs",        "dPitch",         "dFov",             "dUAVGPSDirection",
-    "dUAVYaw",        "dUAVPitch",      "dUAVRoll"};
-
-} // namespace
 
 NQXClient::NQXClient(WId windowHandle, QString linkName, QString serverLinkName, QObject *parent)
     : NQXNode(linkName, parent)
