@@ -17,6 +17,12 @@
 #include "OsgViewerWidget.h"
 #include "platform/CommonDataFolder.h"
 
+#include "PixelCount.h"
+
+using pixels::count;
+using pixels::cyanish;
+using pixels::pinRed;
+
 Q_DECLARE_METATYPE(osg::Vec3f)
 
 namespace {
@@ -95,6 +101,7 @@ private slots:
     void zoomKeysAndButtons_data();
     void zoomKeysAndButtons();
     void dragFromAButtonLeavesTheGlobe();
+    void controlClicksMeasureNothing();
     void followModeSetUpOnceAndReapplied();
     void trailSegmentsAreRedAndFiveWide();
     void straightTrailStaysShort_data();
@@ -110,6 +117,7 @@ private:
     void moveTo(QPoint at, Qt::MouseButtons held = Qt::NoButton);
     void click(QPoint at, Qt::MouseButton button = Qt::LeftButton);
     void clickButton(geo::ImageControl *button);
+    QImage screenshot(const QString &name);
     bool inRoot(osg::Node *node) const { return node && m_widget->m_root->containsNode(node); }
     QString labelText() const { return QString::fromStdString(GeoviewMapState::lengthLabel->getText()); }
 
@@ -192,6 +200,15 @@ void GeoviewSceneTest::clickButton(geo::ImageControl *button)
     const geo::ControlRect &r = button->rect();
     QVERIFY(r.width > 0);
     click(QPoint(int(r.x + r.width / 2), int(r.y + r.height / 2)));
+}
+
+QImage GeoviewSceneTest::screenshot(const QString &name)
+{
+    const QImage image = m_widget->m_glWidget->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
+    QDir().mkpath(folder);
+    image.save(folder + "/" + name + ".png");
+    return image;
 }
 
 void GeoviewSceneTest::gaussKruger_data()
@@ -388,9 +405,7 @@ void GeoviewSceneTest::measuringSequence()
              qPrintable(QString("%1 against %2").arg(labelText()).arg(expected)));
     QCOMPARE(lengthLabel->getPosition().x(), end.x());
 
-    const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
-    QDir().mkpath(folder);
-    m_widget->m_glWidget->grabFramebuffer().save(folder + "/geoview-measurement.png");
+    screenshot("geoview-measurement");
 
     // A finished measurement leaves moves alone.
     const QString finishedText = labelText();
@@ -532,12 +547,54 @@ void GeoviewSceneTest::dragFromAButtonLeavesTheGlobe()
     QCOMPARE(focal.y(), 22.5);
 }
 
+// Clicks on the buttons belong to the buttons: neither the measuring tool
+// nor the measuring mode takes them as points on the globe under them.
+void GeoviewSceneTest::controlClicksMeasureNothing()
+{
+    showScene();
+    lookDownAt(114.0, 22.5, 20000.0);
+    const std::vector<osg::Vec3d> &tool = m_widget->m_measureTool->points();
+    geo::ImageControl *placemarks = m_widget->m_button09.get();
+    clickButton(placemarks);
+    QVERIFY(tool.empty());
+    const QPoint a = pixelOf(113.97, 22.5), b = pixelOf(114.03, 22.5);
+    click(a);
+    QCOMPARE(int(tool.size()), 1);
+    // Neither ends the measurement, so the next click on the globe does...
+    clickButton(placemarks);
+    click(b);
+    // ...and neither starts the next one.
+    clickButton(placemarks);
+    QCOMPARE(int(tool.size()), 2);
+    QVERIFY(std::fabs(tool.front().x() - 113.97) < 1e-3 && std::fabs(tool.back().x() - 114.03) < 1e-3);
+
+    // The tool's line is red and a few pixels thin across its middle, not
+    // the 400 its style gives.
+    const QImage image = screenshot("geoview-measure-tool");
+    const int across = count(image, QRect((a.x() + b.x()) / 2, a.y() - 100, 1, 200), pinRed);
+    QVERIFY2(across >= 1 && across <= 10, qPrintable(QString::number(across)));
+
+    // Measuring mode: the first point stays the only one through a click on
+    // a button.
+    clickButton(m_widget->m_button07.get());
+    click(pixelOf(114.0, 22.48));
+    clickButton(placemarks);
+    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
+    QCOMPARE(GeoviewMapState::measurementCount, 0);
+}
+
 void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
 {
     showScene();
     GeoviewMapWidget *w = m_widget;
-    w->autoGoToPosition(0, 0, 0, 0, 114.0, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
-    w->autoGoToPosition(0, 0, 0, 0, 114.001, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
+    // Positions a minute's flight apart at the path's 50 m/s: the holder,
+    // which replays the path from the earth's centre, is far from the drone.
+    const auto fly = [w](double lon) {
+        // The target 300 m north opens the footprint's sector to the north.
+        w->autoGoToPosition(0, 5.5, lon, 22.5 + 300.0 / 110752.0, lon, 22.5, 300, 0, 0, 0, 60, 0, 0, 0, 0);
+    };
+    fly(114.0);
+    fly(114.03);
     auto followTransforms = [w] {
         int found = 0;
         for (unsigned i = 0; i < w->m_root->getNumChildren(); ++i)
@@ -548,12 +605,33 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
     clickButton(w->m_button08.get());
     QCOMPARE(followTransforms(), 1);
     QVERIFY(w->m_followViewpoint.isValid());
-    QCOMPARE(w->m_followViewpoint.getNode(), w->m_droneModel.get());
     QCOMPARE(w->m_followViewpoint.range().as(geo::Units::METERS), 1600.0);
     QCOMPARE(w->m_followViewpoint.pitch().as(geo::Units::DEGREES), -90.0);
     QVERIFY(dynamic_cast<osg::AnimationPathCallback *>(w->m_droneHolder->getUpdateCallback()));
     QVERIFY(w->m_mapNode->containsNode(w->m_trackGroup.get()));
     QVERIFY(m_counting->isTethering());
+
+    // The camera lands over the drone where it is, and stays over it as it
+    // moves: straight down from 1600 m, the sector north of the view's
+    // centre (1900 m above the ground, a pixel is 1.7 m).
+    const QPoint north(kViewWidth / 2, kViewHeight / 2 - 88);
+    const auto offTheDrone = [&](double lon, const QString &name) {
+        const geo::Viewpoint now = m_counting->getViewpoint();
+        const osg::Vec3d focal = now.focalPoint().vec3d();
+        if (std::fabs(focal.x() - lon) > 1e-5 || std::fabs(focal.y() - 22.5) > 1e-5 || std::fabs(focal.z() - 300.0) > 1.0
+            || now.range().as(geo::Units::METERS) != 1600.0)
+            return QString("looking at %1, %2, %3 m from %4 m").arg(focal.x(), 0, 'f', 6).arg(focal.y(), 0, 'f', 6)
+                .arg(focal.z()).arg(now.range().as(geo::Units::METERS));
+        const int cyan = count(screenshot(name), QRect(north - QPoint(3, 3), QSize(7, 7)), cyanish);
+        return cyan == 49 ? QString() : QString("%1 of 49 pixels of the footprint north of the centre").arg(cyan);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), !m_counting->isSettingViewpoint()), 10000);
+    QString off = offTheDrone(114.03, "geoview-follow");
+    QVERIFY2(off.isEmpty(), qPrintable(off));
+    fly(114.035);
+    frame();
+    off = offTheDrone(114.035, "geoview-follow-moved");
+    QVERIFY2(off.isEmpty(), qPrintable(off));
 
     clickButton(w->m_button08.get());
     QVERIFY(!m_counting->isTethering());
