@@ -23,7 +23,7 @@ using pixels::count;
 using pixels::cyanish;
 using pixels::pinRed;
 
-Q_DECLARE_METATYPE(osg::Vec3f)
+Q_DECLARE_METATYPE(osg::Vec3d)
 
 namespace {
 
@@ -58,6 +58,22 @@ QString imageName(const geo::ImageControl *button)
 {
     return button->getImage() ? QFileInfo(QString::fromStdString(button->getImage()->getFileName())).fileName()
                               : QString();
+}
+
+// The trail's segments in world coordinates, in the order they were drawn.
+QVector<QPair<osg::Vec3d, osg::Vec3d>> trailOf(const osg::Group *track)
+{
+    QVector<QPair<osg::Vec3d, osg::Vec3d>> segments;
+    for (unsigned i = 0; i < track->getNumChildren(); ++i) {
+        const osg::Node *child = track->getChild(i);
+        const auto *origin = dynamic_cast<const osg::MatrixTransform *>(child);
+        const osg::Vec3d at = origin ? origin->getMatrix().getTrans() : osg::Vec3d();
+        const osg::Geode *geode = origin ? origin->getChild(0)->asGeode() : child->asGeode();
+        const auto *vertices = static_cast<const osg::Vec3Array *>(geode->getDrawable(0)->asGeometry()->getVertexArray());
+        for (unsigned v = 0; v + 1 < vertices->size(); v += 2)
+            segments.append(qMakePair(at + osg::Vec3d((*vertices)[v]), at + osg::Vec3d((*vertices)[v + 1])));
+    }
+    return segments;
 }
 
 QString earthTarget() { return platform::commonDataFolder() + "/Geotiles/Geoview.earth"; }
@@ -650,16 +666,15 @@ void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
     for (int i = 0; i < 5; ++i)
         w->autoGoToPosition(0, 0, 0, 0, 114.0 + 0.01 * i, 22.5 + 0.003 * i * i, 300, 0, 0, 0, 0, 0, 0, 0, 0);
     clickButton(w->m_button08.get());
-    QTRY_VERIFY_WITH_TIMEOUT((frame(), w->m_trackGroup->getNumChildren() >= 3), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), !trailOf(w->m_trackGroup.get()).isEmpty()), 10000);
     frame();
 
-    const osg::Vec3f holderAt(w->m_droneHolder->getMatrix().getTrans());
-    auto *last = dynamic_cast<osg::Geode *>(w->m_trackGroup->getChild(w->m_trackGroup->getNumChildren() - 1));
-    QVERIFY(last != nullptr);
-    auto *geometry = last->getDrawable(0)->asGeometry();
-    const auto *vertices = static_cast<const osg::Vec3Array *>(geometry->getVertexArray());
-    QCOMPARE(vertices->size(), 2u);
-    QCOMPARE(vertices->back(), holderAt);
+    // The trail reaches the holder to the centimetre.
+    const osg::Vec3d holderAt = w->m_droneHolder->getMatrix().getTrans();
+    QVERIFY((trailOf(w->m_trackGroup.get()).back().second - holderAt).length() < 0.01);
+    osg::Node *last = w->m_trackGroup->getChild(w->m_trackGroup->getNumChildren() - 1);
+    osg::Geode *geode = last->asGeode() ? last->asGeode() : last->asGroup()->getChild(0)->asGeode();
+    auto *geometry = geode->getDrawable(0)->asGeometry();
     const auto *colours = static_cast<const osg::Vec4Array *>(geometry->getColorArray());
     QCOMPARE(colours->front(), osg::Vec4(1, 0, 0, 1));
     auto *width = dynamic_cast<osg::LineWidth *>(geometry->getStateSet()->getAttribute(osg::StateAttribute::LINEWIDTH));
@@ -669,33 +684,41 @@ void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
 
 void GeoviewSceneTest::straightTrailStaysShort_data()
 {
-    QTest::addColumn<QVector<osg::Vec3f>>("positions");
+    // Steps of a drone at 50 m/s drawn at 60 frames a second, 0.83 m, east
+    // and north near Shenzhen, where earth-centred single-precision values
+    // would round each step to half metres.
+    QTest::addColumn<QVector<osg::Vec3d>>("steps");
     QTest::addColumn<int>("segments");
-    QTest::newRow("a straight run collapses into its last segment")
-        << QVector<osg::Vec3f>{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}, {5, 0, 0}, {6, 0, 0}} << 3;
-    QTest::newRow("standing still adds no more")
-        << QVector<osg::Vec3f>{{1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}} << 3;
-    QTest::newRow("every turn is kept")
-        << QVector<osg::Vec3f>{{1, 0, 0}, {1, 1, 0}, {2, 1, 0}, {2, 2, 0}, {3, 2, 0}} << 5;
+    const osg::Vec3d east(-0.76, 0.34, 0.0), north(0.13, -0.29, 0.77);
+    QTest::newRow("a straight run is one segment from its start")
+        << QVector<osg::Vec3d>(120, east) << 2;
+    QTest::newRow("standing still adds nothing") << QVector<osg::Vec3d>(5, osg::Vec3d()) << 1;
+    QVector<osg::Vec3d> square;
+    for (const osg::Vec3d &side : {east, north, -east, -north})
+        square << side << side << side;
+    QTest::newRow("every turn is kept") << square << 5;
 }
 
 void GeoviewSceneTest::straightTrailStaysShort()
 {
-    QFETCH(QVector<osg::Vec3f>, positions);
+    QFETCH(QVector<osg::Vec3d>, steps);
     QFETCH(int, segments);
     osg::ref_ptr<osg::Group> track = new osg::Group;
     osg::ref_ptr<osg::MatrixTransform> holder = new osg::MatrixTransform;
     holder->addUpdateCallback(new CreateTrackCallback(track.get(), holder.get(), 5.0f));
     osgUtil::UpdateVisitor update;
-    for (const osg::Vec3f &at : positions) {
+    // The first segment rises from the world's origin to the first position.
+    osg::Vec3d at(-2417386.0, 5384772.0, 2430621.0);
+    holder->setMatrix(osg::Matrix::translate(at));
+    holder->accept(update);
+    for (const osg::Vec3d &step : steps) {
+        at += step;
         holder->setMatrix(osg::Matrix::translate(at));
         holder->accept(update);
     }
-    QCOMPARE(int(track->getNumChildren()), segments);
-    // The trail always reaches the holder's last position.
-    auto *last = static_cast<osg::Geode *>(track->getChild(track->getNumChildren() - 1));
-    const auto *vertices = static_cast<const osg::Vec3Array *>(last->getDrawable(0)->asGeometry()->getVertexArray());
-    QCOMPARE(vertices->back(), positions.back());
+    const QVector<QPair<osg::Vec3d, osg::Vec3d>> trail = trailOf(track.get());
+    QCOMPARE(trail.size(), segments);
+    QVERIFY((trail.back().second - at).length() < 0.001);
 }
 
 void GeoviewSceneTest::trailLetsItsNodeGo()
