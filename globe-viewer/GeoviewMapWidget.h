@@ -146,6 +146,7 @@ private:
     friend class CameraFootprintTest;
     friend class GeoviewSceneTest;
     friend class SceneBench;
+    friend class TrailBench;
 
     // The steps of the scene set-up (see GeoviewMapWidgetScene.cpp).
     void setUpViewer();
