@@ -50,7 +50,12 @@ void CircleNode::set(const GeoPoint &center, const Distance &radius, const Style
 
 double CircleNode::sweepDegrees() const
 {
-    const double sweep = std::fmod(m_arcEnd.as(Units::DEGREES) - m_arcStart.as(Units::DEGREES), 360.0);
+    // A span of a whole turn or more is the whole circle, not what is left
+    // over after the last full turn.
+    const double span = m_arcEnd.as(Units::DEGREES) - m_arcStart.as(Units::DEGREES);
+    if (span >= 360.0)
+        return 360.0;
+    const double sweep = std::fmod(span, 360.0);
     return sweep < 0.0 ? sweep + 360.0 : sweep;
 }
 

@@ -13,7 +13,8 @@ namespace geo {
 // A filled part of a circle on the ground: from the arc start to the arc end,
 // both bearings (clockwise from north), at a radius around a centre. A pie
 // includes the centre; otherwise the area between the arc and its chord is
-// filled. Equal start and end leave nothing to fill.
+// filled. Equal start and end leave nothing to fill; an end a whole turn or
+// more after the start fills the whole circle.
 class CircleNode : public AnnotationNode
 {
 public:
@@ -31,7 +32,7 @@ public:
 
     // The point at `bearing` on the circle, in the centre's coordinates.
     GeoPoint pointOnCircle(const Angle &bearing) const;
-    // The sweep from start to end, in degrees within [0, 360).
+    // The sweep from start to end, in degrees within [0, 360].
     double sweepDegrees() const;
 
 private:

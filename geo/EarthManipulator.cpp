@@ -62,18 +62,18 @@ osg::Vec3d alongGreatCircle(const osg::Vec3d &a, const osg::Vec3d &b, double s)
     return a * std::cos(angle) + (axis ^ a) * std::sin(angle);
 }
 
-// Where a node is: the centre of its bound in world coordinates, through
-// the transforms above it on its first path to a root.
+// Where a node is, in world coordinates, through the transforms above it on
+// its first path to a root: a transform stands at its own origin, whatever
+// it holds (possibly nothing); any other node at the centre of its bound.
 osg::Vec3d worldCentre(osg::Node *node)
 {
-    osg::Vec3d centre = node->getBound().valid() ? osg::Vec3d(node->getBound().center()) : osg::Vec3d();
     const osg::NodePathList paths = node->getParentalNodePaths();
-    if (!paths.empty()) {
-        osg::NodePath above = paths.front();
-        above.pop_back(); // the node's own bound already includes its own transform
-        centre = centre * osg::computeLocalToWorld(above);
-    }
-    return centre;
+    osg::NodePath path = paths.empty() ? osg::NodePath{node} : paths.front();
+    if (node->asTransform() != nullptr)
+        return osg::Vec3d() * osg::computeLocalToWorld(path);
+    path.pop_back(); // the node's own bound already includes its own transform
+    const osg::Vec3d centre = node->getBound().valid() ? osg::Vec3d(node->getBound().center()) : osg::Vec3d();
+    return centre * osg::computeLocalToWorld(path);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <osgViewer/View>
 
+#include <algorithm>
+
 #include "geo/AltitudeSymbol.h"
 #include "geo/EllipsoidGeodesic.h"
 #include "geo/LineSymbol.h"
@@ -13,6 +15,20 @@ namespace {
 // A press and release this close together is a click; farther apart the
 // operator was turning the globe.
 constexpr float clickTolerance = 3.0f;
+
+// A style's width for a line draped over the ground counts in pixels of the
+// drape's texture, where hundreds are still a thin line; on screen they
+// would paint a band across the globe. The measured line is drawn on
+// screen, no wider than this whatever its style says.
+constexpr float widestLine = 4.0f;
+
+Style drawnOnScreen(const Style &style)
+{
+    Style drawn(style);
+    LineSymbol *line = drawn.getOrCreate<LineSymbol>();
+    line->stroke().width = std::min(line->stroke().width, widestLine);
+    return drawn;
+}
 
 Style defaultLineStyle()
 {
@@ -33,7 +49,7 @@ MeasureToolHandler::MeasureToolHandler(MapNode *mapNode)
     : m_mapNode(mapNode)
 {
     const SpatialReference *srs = mapNode ? mapNode->getMapSRS() : SpatialReference::wgs84Geographic();
-    m_line = new FeatureNode(new Feature(new LineString, srs, defaultLineStyle()));
+    m_line = new FeatureNode(new Feature(new LineString, srs, defaultLineStyle()), drawnOnScreen(defaultLineStyle()));
     if (mapNode)
         mapNode->addChild(m_line);
 }
@@ -59,6 +75,7 @@ const Style &MeasureToolHandler::getLineStyle() const
 void MeasureToolHandler::setLineStyle(const Style &style)
 {
     m_line->getFeature()->setStyle(style);
+    m_line->setStyle(drawnOnScreen(style));
     redraw();
 }
 
@@ -83,6 +100,12 @@ double MeasureToolHandler::distance() const
 
 bool MeasureToolHandler::handle(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa)
 {
+    // A click that an on-screen control took is the control's, not the
+    // start, the end or the next point of a measurement.
+    if (ea.getHandled()) {
+        m_pressed = false;
+        return false;
+    }
     const bool leftButton = ea.getButton() == osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON;
     osg::Vec3d point;
     switch (ea.getEventType()) {

@@ -15,7 +15,9 @@ namespace geo {
 // pointer then drags a line whose length is reported as it moves, and the
 // next click ends the measurement; the click after that starts a new one.
 // Lengths are geodesics on the WGS84 ellipsoid, in metres. The handler
-// never takes an event from other handlers.
+// never takes an event from other handlers, and leaves alone the events
+// that an on-screen control took. The line is drawn thin on screen,
+// whatever width its style gives.
 class MeasureToolHandler : public osgGA::GUIEventHandler
 {
 public:

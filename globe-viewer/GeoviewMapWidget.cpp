@@ -9,6 +9,7 @@
 #include <osgDB/Registry>
 
 #include <cmath>
+#include <limits>
 
 #include "GeoviewMapInputWidget.h"
 #include "GeoviewMapOffsetInputWidget.h"
@@ -44,6 +45,7 @@ GeoviewMapWidget::GeoviewMapWidget(QWidget *parent)
                                        osgDB::Registry::instance()->getOptions()))
     , m_droneTransform(new osg::MatrixTransform)
     , m_droneHolder(new osg::MatrixTransform)
+    , m_liveDrone(new osg::MatrixTransform)
     , m_lastAirLinePoint(0.0f, 0.0f, 0.0f, 0.0f)
     , m_mapNode(nullptr)
     , m_terrain(nullptr)
@@ -138,6 +140,14 @@ bool GeoviewMapWidget::headingKeyOf(double dUAVYaw, int &key)
     return true;
 }
 
+bool GeoviewMapWidget::isUsablePosition(double longitude, double latitude, double altitude)
+{
+    // Comparisons are false for NaN; a value beyond float's range would turn
+    // into infinity in the path's keys and times.
+    return std::fabs(longitude) <= 180.0 && std::fabs(latitude) <= 90.0
+           && std::fabs(altitude) <= double(std::numeric_limits<float>::max());
+}
+
 void GeoviewMapWidget::autoGoToPosition(double dVerticalAngle, double dEOOpticalZoom,
                                         double dTargetLongitude, double dTargetLatitude,
                                         double dLongitude, double dLatitude, double dAltitude,
@@ -145,42 +155,50 @@ void GeoviewMapWidget::autoGoToPosition(double dVerticalAngle, double dEOOptical
                                         double dUAVGPSDirection, double dUAVYaw,
                                         double dUAVPitch, double dUAVRoll)
 {
+    // Refused before anything keeps it: route points are never removed, and
+    // one that does not fit would spoil every later key of the path.
+    if (!isUsablePosition(dLongitude, dLatitude, dAltitude)) {
+        qWarning() << "drone position refused, not a usable longitude, latitude and altitude:" << dLongitude
+                   << dLatitude << dAltitude;
+        return;
+    }
     GeoviewMapState::droneLongitude = dLongitude;
     GeoviewMapState::droneLatitude = dLatitude;
     GeoviewMapState::droneAltitude = dAltitude;
 
-    // A NaN target longitude counts as given.
-    const bool targetGiven = dTargetLongitude != 0.0;
-    if (!targetGiven && dLongitude == 0.0)
-        return;
-    if (!hasMapNode("autoGoToPosition"))
-        return;
-    if (targetGiven)
+    // A NaN target longitude counts as given; the footprint refuses it.
+    if (dTargetLongitude != 0.0 && hasMapNode("autoGoToPosition"))
         drawCameraFootprint(dVerticalAngle, dEOOpticalZoom, dTargetLongitude, dTargetLatitude,
                             dLongitude, dLatitude, dAltitude, dYaw, dYawAbs, dPitch, dFov,
                             dUAVGPSDirection, dUAVYaw, dUAVPitch, dUAVRoll);
     if (dLongitude == 0.0)
         return;
-    // Route points are never removed: one that is not a number would spoil
-    // every later key of the path.
-    if (!std::isfinite(dLongitude) || !std::isfinite(dLatitude) || !std::isfinite(dAltitude)) {
-        qWarning() << "drone position is not a number:" << dLongitude << dLatitude << dAltitude;
-        return;
-    }
 
+    // The path needs only the ellipsoid, not the map: points that come
+    // before the scene exists are kept, and its set-up builds the path from
+    // all of them.
     osg::Vec4Array *points = GeoviewMapState::routePoints();
     points->push_back(osg::Vec4f(float(dLongitude), float(dLatitude), float(dAltitude),
                                  float(kDroneSpeed)));
+    placeLiveDrone(dLongitude, dLatitude, dAltitude);
     int headingKey = 0;
-    if (headingKeyOf(dUAVYaw, headingKey))
-        addHeadingKey(points, double(headingKey));
-    else
+    if (!headingKeyOf(dUAVYaw, headingKey))
         qWarning() << "drone yaw is not a number:" << dUAVYaw;
+    else if (m_modelPath.valid())
+        addHeadingKey(points, double(headingKey));
 
     if (m_flyOnNextUpdate) {
         m_flyOnNextUpdate = false;
         flyToPosition(true, dLongitude, dLatitude, dAltitude, false);
     }
+}
+
+void GeoviewMapWidget::placeLiveDrone(double longitude, double latitude, double altitude)
+{
+    osg::Vec3d world;
+    geo::GeoPoint(geo::SpatialReference::wgs84Geographic(), longitude, latitude, altitude, geo::ALTMODE_ABSOLUTE)
+        .toWorld(world);
+    m_liveDrone->setMatrix(osg::Matrixd::translate(world));
 }
 
 void GeoviewMapWidget::autoStopGoToPosition(double, double, double, double, double, double,
@@ -191,6 +209,11 @@ void GeoviewMapWidget::autoStopGoToPosition(double, double, double, double, doub
 
 void GeoviewMapWidget::updateAirLinePosition(osg::Vec4 curPoint, double dUAVYaw)
 {
+    if (!isUsablePosition(curPoint.x(), curPoint.y(), curPoint.z())) {
+        qWarning() << "updateAirLinePosition: point refused, not a usable longitude, latitude and altitude:"
+                   << curPoint.x() << curPoint.y() << curPoint.z();
+        return;
+    }
     if (!m_modelPath.valid() || m_coordinateSystemNode->getEllipsoidModel() == nullptr) {
         qWarning() << "updateAirLinePosition: the drone's path is not set up yet";
         return;
@@ -274,6 +297,9 @@ void GeoviewMapWidget::setupModelTransform()
         m_droneTransform->addChild(m_droneModel.get());
     m_droneHolder->addChild(m_droneTransform.get());
     m_root->addChild(m_droneHolder.get());
+    placeLiveDrone(GeoviewMapState::droneLongitude, GeoviewMapState::droneLatitude,
+                   GeoviewMapState::droneAltitude);
+    m_root->addChild(m_liveDrone.get());
 
     osg::StateSet *lighting = m_droneTransform->getOrCreateStateSet();
     lighting->setMode(GL_LIGHTING, osg::StateAttribute::ON);

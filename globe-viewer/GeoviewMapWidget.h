@@ -100,6 +100,10 @@ public:
     // The heading key that a drone yaw in degrees gives; false when the yaw
     // is not a finite number.
     static bool headingKeyOf(double dUAVYaw, int &key);
+    // Whether a position fits where it is kept: longitude and latitude on
+    // the globe, and all three finite in single precision, in which the
+    // flight path holds its points and times.
+    static bool isUsablePosition(double longitude, double latitude, double altitude);
 
 signals:
     void mousePositionChanged(double dLongitude, double dLatitude, double dAltitude, double x, double y);
@@ -142,6 +146,7 @@ private:
     friend class CameraFootprintTest;
     friend class GeoviewSceneTest;
     friend class SceneBench;
+    friend class TrailBench;
 
     // The steps of the scene set-up (see GeoviewMapWidgetScene.cpp).
     void setUpViewer();
@@ -182,6 +187,7 @@ private:
     // False, after one log line, while no map is installed.
     bool hasMapNode(const char *operation);
     osg::Vec3d toEarthCentred(const osg::Vec4f &point) const;
+    void placeLiveDrone(double longitude, double latitude, double altitude);
     osg::Matrixd localFrameAt(const osg::Vec4f &point) const;
 
     GeoviewMapInputWidget *m_inputWidget;
@@ -197,6 +203,10 @@ private:
     osg::ref_ptr<osg::Node> m_droneModel;
     osg::ref_ptr<osg::MatrixTransform> m_droneTransform;
     osg::ref_ptr<osg::MatrixTransform> m_droneHolder;
+    // Where the last position message put the drone, at full precision; the
+    // follow camera is tethered to it. The holder instead replays the
+    // flight path from its beginning.
+    osg::ref_ptr<osg::MatrixTransform> m_liveDrone;
     osg::Vec4f m_lastAirLinePoint;
     osg::ref_ptr<osg::AnimationPath> m_modelPath;
     std::vector<osg::Vec3d> m_measurePoints;

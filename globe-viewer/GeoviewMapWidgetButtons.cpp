@@ -97,8 +97,11 @@ void GeoviewMapWidget::setUpFollow()
     m_droneHolder->setUpdateCallback(new osg::AnimationPathCallback(m_modelPath.get(), 0.0, 1.0));
 
     auto *manipulator = static_cast<geo::EarthManipulator *>(m_viewer->getCameraManipulator());
+    // Tethered to the drone as the last position message placed it: the
+    // model's first parent is the holder, which replays the flight from its
+    // beginning and starts at the earth's centre.
     m_followViewpoint = manipulator->getViewpoint();
-    m_followViewpoint.setNode(m_droneModel.get());
+    m_followViewpoint.setNode(m_liveDrone.get());
     m_followViewpoint.setRange(geo::Distance(1600.0, geo::Units::METERS));
     m_followViewpoint.setPitch(geo::Angle(-90.0, geo::Units::DEGREES));
     manipulator->setViewpoint(m_followViewpoint, kFollowSeconds);

@@ -88,6 +88,13 @@ bool GeoviewMapWidget::drawCameraFootprint(double dVerticalAngle, double dEOOpti
     if (!m_targetPlacemark.valid())
         return true;
 
+    // The sector stands on the drone and its mark on the target: without
+    // both on the globe there is nothing to draw.
+    if (!isUsablePosition(dLongitude, dLatitude, 0.0) || !isUsablePosition(dTargetLongitude, dTargetLatitude, 0.0)) {
+        qWarning() << "camera footprint: drone" << dLongitude << dLatitude << "or target" << dTargetLongitude
+                   << dTargetLatitude << "is not a position on the globe, footprint left as it was";
+        return true;
+    }
     int arcStart = 0, arcEnd = 0;
     if (!footprintArc(m_yawOffset, dYawAbs, dFov, arcStart, arcEnd)) {
         qWarning() << "camera footprint: heading" << dYawAbs << "or field of view" << dFov

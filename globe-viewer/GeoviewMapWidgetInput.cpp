@@ -124,8 +124,10 @@ bool GeoviewMapWidget::onMouseRelease(const osgGA::GUIEventAdapter &ea, osgGA::G
         else
             m_inputWidget->show();
     } else if (ea.getButton() == osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON) {
+        // A click that an on-screen control took counts, as the one that
+        // switched measuring on always has, but it is no point on the globe.
         measureClickCount = measuringMode ? measureClickCount + 1 : 0;
-        if (!measuringMode || measureClickCount < 2 || !hasMapNode("the measuring point"))
+        if (!measuringMode || measureClickCount < 2 || ea.getHandled() || !hasMapNode("the measuring point"))
             return false;
         if (!pickUnderPointer(ea, picked))
             picked.set(0, 0, 0);

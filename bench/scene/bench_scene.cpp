@@ -5,8 +5,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cmath>
@@ -14,6 +12,7 @@
 
 #include "GeoviewMapWidget.h"
 #include "OsgViewerWidget.h"
+#include "common/ShownGlobe.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ public:
 
     void follow() { m_widget.onControlClicked(m_widget.m_button08.get(), osg::Vec2f(), 1); }
     unsigned frameNumber() const { return m_widget.m_viewer->getFrameStamp()->getFrameNumber(); }
-    size_t trailSegments() const { return m_widget.m_trackGroup->getNumChildren(); }
+    size_t trailDrawings() const { return m_widget.m_trackGroup->getNumChildren(); }
 
 private:
     GeoviewMapWidget &m_widget;
@@ -47,21 +46,11 @@ private:
 
 int main(int argc, char **argv)
 {
-    // The viewer copies its earth file into the common data folder; keep
-    // that out of the user's own.
-    QTemporaryDir dataHome;
-    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    ShownGlobe globe;
     QApplication app(argc, argv);
-
     GeoviewMapWidget widget(nullptr);
-    OsgViewerWidget *gl = widget.findChild<OsgViewerWidget *>();
-    QSignalSpy initialized(gl, &OsgViewerWidget::initialized);
-    widget.resize(1280, 800);
-    widget.show();
-    if (initialized.isEmpty() && !initialized.wait(20000)) {
-        std::fprintf(stderr, "the GL widget never came up\n");
+    if (!ShownGlobe::show(widget))
         return 1;
-    }
     SceneBench bench(widget);
 
     QElapsedTimer loading;
@@ -88,7 +77,7 @@ int main(int argc, char **argv)
                         (bench.frameNumber() - firstFrame) / seconds);
             std::printf("position messages: %d in %.2f s = %.1f per second\n", sent - firstMessage, seconds,
                         (sent - firstMessage) / seconds);
-            std::printf("trail segments: %zu\n", bench.trailSegments());
+            std::printf("trail drawings: %zu\n", bench.trailDrawings());
             app.quit();
         });
     });

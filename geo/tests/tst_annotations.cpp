@@ -166,6 +166,8 @@ private slots:
         QTest::newRow("across north, negative start") << -25.0 << 35.0 << 60.0 << 1;
         QTest::newRow("end before start wraps") << 350.0 << 10.0 << 20.0 << 1;
         QTest::newRow("no field of view") << 5.0 << 5.0 << 0.0 << 0;
+        QTest::newRow("a whole turn is the whole circle") << -180.0 << 180.0 << 360.0 << 1;
+        QTest::newRow("more than a turn is the whole circle") << -200.0 << 200.0 << 360.0 << 1;
     }
 
     void sectorChildren()

@@ -94,8 +94,8 @@ private slots:
     void firstMessageKeepsTheStartRadius();
     void headingAndArc_data();
     void headingAndArc();
-    void unusableAnglesLeaveTheFootprint_data();
-    void unusableAnglesLeaveTheFootprint();
+    void unusableRecordsLeaveTheFootprint_data();
+    void unusableRecordsLeaveTheFootprint();
     void eachMessageReplacesSectorAndEditor();
     void onlyUpdatesWithATargetDrawIt();
     void withoutTheSceneNothingIsDrawn();
@@ -242,32 +242,42 @@ void CameraFootprintTest::headingAndArc()
     QVERIFY(sector()->isPie());
 }
 
-void CameraFootprintTest::unusableAnglesLeaveTheFootprint_data()
+void CameraFootprintTest::unusableRecordsLeaveTheFootprint_data()
 {
     QTest::addColumn<double>("yawAbs");
     QTest::addColumn<double>("fov");
-    QTest::newRow("yaw NaN") << std::nan("") << 60.0;
-    QTest::newRow("yaw infinite") << HUGE_VAL << 60.0;
-    QTest::newRow("field of view NaN") << 10.0 << std::nan("");
-    QTest::newRow("field of view beyond int") << 10.0 << 1.0e10;
+    QTest::addColumn<double>("lon");
+    QTest::addColumn<double>("targetLat");
+    QTest::newRow("yaw NaN") << std::nan("") << 60.0 << 114.0 << 22.51;
+    QTest::newRow("yaw infinite") << HUGE_VAL << 60.0 << 114.0 << 22.51;
+    QTest::newRow("field of view NaN") << 10.0 << std::nan("") << 114.0 << 22.51;
+    QTest::newRow("field of view beyond int") << 10.0 << 1.0e10 << 114.0 << 22.51;
+    QTest::newRow("drone longitude 1e39") << 10.0 << 60.0 << 1e39 << 22.51;
+    QTest::newRow("target latitude NaN") << 10.0 << 60.0 << 114.0 << std::nan("");
+    QTest::newRow("target latitude beyond the pole") << 10.0 << 60.0 << 114.0 << 91.0;
 }
 
-void CameraFootprintTest::unusableAnglesLeaveTheFootprint()
+void CameraFootprintTest::unusableRecordsLeaveTheFootprint()
 {
     QFETCH(double, yawAbs);
     QFETCH(double, fov);
+    QFETCH(double, lon);
+    QFETCH(double, targetLat);
     Record r;
     draw(r);
     const geo::CircleNode *before = sector();
 
     r.yawAbs = yawAbs;
     r.fov = fov;
+    r.lon = lon;
+    r.targetLat = targetLat;
     r.zoom = 29.5;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^camera footprint: "));
     draw(r);
     QCOMPARE(sector(), before);
     QCOMPARE(sector()->getArcStart().as(geo::Units::DEGREES), -30.0);
     QCOMPARE(m_widget->m_footprintRadius.as(geo::Units::KILOMETERS), 0.3);
+    QCOMPARE(m_widget->m_targetPlacemark->getPosition().y(), Record().targetLat);
 }
 
 void CameraFootprintTest::eachMessageReplacesSectorAndEditor()
@@ -438,6 +448,14 @@ void CameraFootprintTest::globeShowsFootprintCompassAndScaleBar()
     QVERIFY(std::abs(box.right() - (kViewWidth - 1)) <= 1 && box.top() == 0);
     QVERIFY(count(image, bar, light) > bar.width() * bar.height() / 2);
     QVERIFY(count(image, canvasRect(*m_widget->m_scaleBar->getLabel()), nearBlack) > 20);
+
+    // A field of view of a whole turn or more fills the whole circle.
+    m_widget->autoGoToPosition(0, 29.5, target.x(), target.y(), 114.0, 22.5, 120, 0, 0, 0, 400, 0, 0, 0, 0);
+    const QImage round = m_widget->m_glWidget->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    round.save(folder + "/globe-footprint-round.png");
+    for (double bearing : {0.0, 90.0, 180.0, 270.0})
+        QVERIFY2(count(round, around(awayFrom(114.0, 22.5, bearing, 1000.0)), cyanish) == 49,
+                 qPrintable(QString("no footprint at bearing %1").arg(bearing)));
 }
 
 QTEST_MAIN(CameraFootprintTest)

@@ -76,9 +76,11 @@ private slots:
     void manualRequestFliesAndReports();
     void droneUpdatesExtendThePath();
     void updatesWithoutAUsableLongitudeOnlyMoveTheDrone();
+    void unusablePositionsAreRefused_data();
+    void unusablePositionsAreRefused();
     void forcedLocationFliesOnceToTheDrone();
     void failedLoadKeepsTheMap();
-    void withoutAMapNothingHappens();
+    void withoutAMapOnlyTheFlightPathGrows();
     void routeLength_data();
     void routeLength();
     void headingKeyPlacement_data();
@@ -232,11 +234,48 @@ void GeoviewMapWidgetTest::updatesWithoutAUsableLongitudeOnlyMoveTheDrone()
     QCOMPARE(GeoviewMapState::droneAltitude, 150.0);
     QCOMPARE(GeoviewMapState::routePoints()->size(), 0u);
     QCOMPARE(w->m_modelPath->getTimeControlPointMap().size(), size_t(1));
+}
 
-    // A value that is no number would poison every later key.
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("drone position is not a number"));
-    w->autoGoToPosition(0, 0, 0, 0, 113.9, qQNaN(), 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
-    QCOMPARE(GeoviewMapState::routePoints()->size(), 0u);
+void GeoviewMapWidgetTest::unusablePositionsAreRefused_data()
+{
+    QTest::addColumn<double>("lon");
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("alt");
+    // Finite as double, infinite as the path's float.
+    QTest::newRow("longitude 1e39") << 1e39 << 22.5 << 150.0;
+    QTest::newRow("altitude 1e39") << 113.9 << 22.5 << 1e39;
+    QTest::newRow("latitude NaN") << 113.9 << qQNaN() << 150.0;
+    QTest::newRow("altitude -infinity") << 113.9 << 22.5 << -qInf();
+    QTest::newRow("longitude beyond 180") << 180.5 << 22.5 << 150.0;
+    QTest::newRow("latitude beyond the pole") << 113.9 << -90.5 << 150.0;
+}
+
+void GeoviewMapWidgetTest::unusablePositionsAreRefused()
+{
+    QFETCH(double, lon);
+    QFETCH(double, lat);
+    QFETCH(double, alt);
+    GeoviewMapWidget *w = sceneWidget();
+    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
+    const osg::Matrixd drone = w->m_liveDrone->getMatrix();
+
+    warningCount = 0;
+    previousHandler = qInstallMessageHandler(countWarnings);
+    w->autoGoToPosition(0, 5.5, 113.91, 22.51, lon, lat, alt, 0, 0, 0, 60, 0, 1.0, 0, 0);
+    qInstallMessageHandler(previousHandler);
+    QCOMPARE(warningCount, 1);
+    QCOMPARE(GeoviewMapState::routePoints()->size(), 1u);
+    QCOMPARE(GeoviewMapState::droneLongitude, 113.9);
+    QCOMPARE(GeoviewMapState::droneLatitude, 22.5);
+    QCOMPARE(GeoviewMapState::droneAltitude, 100.0);
+    QCOMPARE(w->m_liveDrone->getMatrix(), drone);
+
+    // The path goes on as if the refused position had never come: 100 m up
+    // at 50 m/s is a key two seconds on.
+    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 200.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
+    const auto &keys = w->m_modelPath->getTimeControlPointMap();
+    QCOMPARE(keys.size(), size_t(2));
+    QVERIFY2(std::fabs(keys.rbegin()->first - 2.0) < 0.03, qPrintable(QString::number(keys.rbegin()->first)));
 }
 
 void GeoviewMapWidgetTest::forcedLocationFliesOnceToTheDrone()
@@ -283,9 +322,13 @@ void GeoviewMapWidgetTest::failedLoadKeepsTheMap()
     QCOMPARE(started.count(), 0);
 }
 
-void GeoviewMapWidgetTest::withoutAMapNothingHappens()
+void GeoviewMapWidgetTest::withoutAMapOnlyTheFlightPathGrows()
 {
     GeoviewMapWidget *w = m_widget;
+    // Before the scene is set up, and so before any map: the path's points
+    // need only the ellipsoid.
+    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
+    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 200.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
     w->m_viewer->setCameraManipulator(w->m_manipulator.get());
     w->setupModelTransform();
     w->m_modelPath = w->createAirLinePath(GeoviewMapState::routePoints());
@@ -297,7 +340,7 @@ void GeoviewMapWidgetTest::withoutAMapNothingHappens()
     previousHandler = qInstallMessageHandler(countWarnings);
     w->manualGoToPosition(true, 113.9, 22.5, 0.0);
     w->manualGoToPosition(true, 113.9, 22.5, 0.0);
-    w->autoGoToPosition(0, 0, 114.0, 22.0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
+    w->autoGoToPosition(0, 0, 114.0, 22.0, 113.9, 22.5, 300.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
     w->m_measurePoints.push_back(osg::Vec3d(0, 0, 0));
     const double length = w->computeRouteLength(osg::Vec3d(1, 0, 0));
     qInstallMessageHandler(previousHandler);
@@ -307,8 +350,13 @@ void GeoviewMapWidgetTest::withoutAMapNothingHappens()
     QCOMPARE(reported.count(), 0);
     QVERIFY(w->m_placemarks.empty());
     QCOMPARE(GeoviewMapState::placemarkCounter, 0);
-    QCOMPARE(GeoviewMapState::routePoints()->size(), 0u);
+    QVERIFY(!w->m_footprintSector.valid());
     QCOMPARE(GeoviewMapState::droneLongitude, 113.9);
+    // Three points 100 m apart at 50 m/s: keys at 0, 2 and 4 seconds.
+    QCOMPARE(GeoviewMapState::routePoints()->size(), 3u);
+    const auto &keys = w->m_modelPath->getTimeControlPointMap();
+    QCOMPARE(keys.size(), size_t(3));
+    QVERIFY2(std::fabs(keys.rbegin()->first - 4.0) < 0.03, qPrintable(QString::number(keys.rbegin()->first)));
 }
 
 void GeoviewMapWidgetTest::routeLength_data()

@@ -17,7 +17,13 @@
 #include "OsgViewerWidget.h"
 #include "platform/CommonDataFolder.h"
 
-Q_DECLARE_METATYPE(osg::Vec3f)
+#include "PixelCount.h"
+
+using pixels::count;
+using pixels::cyanish;
+using pixels::pinRed;
+
+Q_DECLARE_METATYPE(osg::Vec3d)
 
 namespace {
 
@@ -52,6 +58,22 @@ QString imageName(const geo::ImageControl *button)
 {
     return button->getImage() ? QFileInfo(QString::fromStdString(button->getImage()->getFileName())).fileName()
                               : QString();
+}
+
+// The trail's segments in world coordinates, in the order they were drawn.
+QVector<QPair<osg::Vec3d, osg::Vec3d>> trailOf(const osg::Group *track)
+{
+    QVector<QPair<osg::Vec3d, osg::Vec3d>> segments;
+    for (unsigned i = 0; i < track->getNumChildren(); ++i) {
+        const osg::Node *child = track->getChild(i);
+        const auto *origin = dynamic_cast<const osg::MatrixTransform *>(child);
+        const osg::Vec3d at = origin ? origin->getMatrix().getTrans() : osg::Vec3d();
+        const osg::Geode *geode = origin ? origin->getChild(0)->asGeode() : child->asGeode();
+        const auto *vertices = static_cast<const osg::Vec3Array *>(geode->getDrawable(0)->asGeometry()->getVertexArray());
+        for (unsigned v = 0; v + 1 < vertices->size(); v += 2)
+            segments.append(qMakePair(at + osg::Vec3d((*vertices)[v]), at + osg::Vec3d((*vertices)[v + 1])));
+    }
+    return segments;
 }
 
 QString earthTarget() { return platform::commonDataFolder() + "/Geotiles/Geoview.earth"; }
@@ -95,6 +117,7 @@ private slots:
     void zoomKeysAndButtons_data();
     void zoomKeysAndButtons();
     void dragFromAButtonLeavesTheGlobe();
+    void controlClicksMeasureNothing();
     void followModeSetUpOnceAndReapplied();
     void trailSegmentsAreRedAndFiveWide();
     void straightTrailStaysShort_data();
@@ -110,6 +133,7 @@ private:
     void moveTo(QPoint at, Qt::MouseButtons held = Qt::NoButton);
     void click(QPoint at, Qt::MouseButton button = Qt::LeftButton);
     void clickButton(geo::ImageControl *button);
+    QImage screenshot(const QString &name);
     bool inRoot(osg::Node *node) const { return node && m_widget->m_root->containsNode(node); }
     QString labelText() const { return QString::fromStdString(GeoviewMapState::lengthLabel->getText()); }
 
@@ -192,6 +216,15 @@ void GeoviewSceneTest::clickButton(geo::ImageControl *button)
     const geo::ControlRect &r = button->rect();
     QVERIFY(r.width > 0);
     click(QPoint(int(r.x + r.width / 2), int(r.y + r.height / 2)));
+}
+
+QImage GeoviewSceneTest::screenshot(const QString &name)
+{
+    const QImage image = m_widget->m_glWidget->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
+    QDir().mkpath(folder);
+    image.save(folder + "/" + name + ".png");
+    return image;
 }
 
 void GeoviewSceneTest::gaussKruger_data()
@@ -388,9 +421,7 @@ void GeoviewSceneTest::measuringSequence()
              qPrintable(QString("%1 against %2").arg(labelText()).arg(expected)));
     QCOMPARE(lengthLabel->getPosition().x(), end.x());
 
-    const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
-    QDir().mkpath(folder);
-    m_widget->m_glWidget->grabFramebuffer().save(folder + "/geoview-measurement.png");
+    screenshot("geoview-measurement");
 
     // A finished measurement leaves moves alone.
     const QString finishedText = labelText();
@@ -532,12 +563,54 @@ void GeoviewSceneTest::dragFromAButtonLeavesTheGlobe()
     QCOMPARE(focal.y(), 22.5);
 }
 
+// Clicks on the buttons belong to the buttons: neither the measuring tool
+// nor the measuring mode takes them as points on the globe under them.
+void GeoviewSceneTest::controlClicksMeasureNothing()
+{
+    showScene();
+    lookDownAt(114.0, 22.5, 20000.0);
+    const std::vector<osg::Vec3d> &tool = m_widget->m_measureTool->points();
+    geo::ImageControl *placemarks = m_widget->m_button09.get();
+    clickButton(placemarks);
+    QVERIFY(tool.empty());
+    const QPoint a = pixelOf(113.97, 22.5), b = pixelOf(114.03, 22.5);
+    click(a);
+    QCOMPARE(int(tool.size()), 1);
+    // Neither ends the measurement, so the next click on the globe does...
+    clickButton(placemarks);
+    click(b);
+    // ...and neither starts the next one.
+    clickButton(placemarks);
+    QCOMPARE(int(tool.size()), 2);
+    QVERIFY(std::fabs(tool.front().x() - 113.97) < 1e-3 && std::fabs(tool.back().x() - 114.03) < 1e-3);
+
+    // The tool's line is red and a few pixels thin across its middle, not
+    // the 400 its style gives.
+    const QImage image = screenshot("geoview-measure-tool");
+    const int across = count(image, QRect((a.x() + b.x()) / 2, a.y() - 100, 1, 200), pinRed);
+    QVERIFY2(across >= 1 && across <= 10, qPrintable(QString::number(across)));
+
+    // Measuring mode: the first point stays the only one through a click on
+    // a button.
+    clickButton(m_widget->m_button07.get());
+    click(pixelOf(114.0, 22.48));
+    clickButton(placemarks);
+    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
+    QCOMPARE(GeoviewMapState::measurementCount, 0);
+}
+
 void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
 {
     showScene();
     GeoviewMapWidget *w = m_widget;
-    w->autoGoToPosition(0, 0, 0, 0, 114.0, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
-    w->autoGoToPosition(0, 0, 0, 0, 114.001, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
+    // Positions a minute's flight apart at the path's 50 m/s: the holder,
+    // which replays the path from the earth's centre, is far from the drone.
+    const auto fly = [w](double lon) {
+        // The target 300 m north opens the footprint's sector to the north.
+        w->autoGoToPosition(0, 5.5, lon, 22.5 + 300.0 / 110752.0, lon, 22.5, 300, 0, 0, 0, 60, 0, 0, 0, 0);
+    };
+    fly(114.0);
+    fly(114.03);
     auto followTransforms = [w] {
         int found = 0;
         for (unsigned i = 0; i < w->m_root->getNumChildren(); ++i)
@@ -548,12 +621,33 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
     clickButton(w->m_button08.get());
     QCOMPARE(followTransforms(), 1);
     QVERIFY(w->m_followViewpoint.isValid());
-    QCOMPARE(w->m_followViewpoint.getNode(), w->m_droneModel.get());
     QCOMPARE(w->m_followViewpoint.range().as(geo::Units::METERS), 1600.0);
     QCOMPARE(w->m_followViewpoint.pitch().as(geo::Units::DEGREES), -90.0);
     QVERIFY(dynamic_cast<osg::AnimationPathCallback *>(w->m_droneHolder->getUpdateCallback()));
     QVERIFY(w->m_mapNode->containsNode(w->m_trackGroup.get()));
     QVERIFY(m_counting->isTethering());
+
+    // The camera lands over the drone where it is, and stays over it as it
+    // moves: straight down from 1600 m, the sector north of the view's
+    // centre (1900 m above the ground, a pixel is 1.7 m).
+    const QPoint north(kViewWidth / 2, kViewHeight / 2 - 88);
+    const auto offTheDrone = [&](double lon, const QString &name) {
+        const geo::Viewpoint now = m_counting->getViewpoint();
+        const osg::Vec3d focal = now.focalPoint().vec3d();
+        if (std::fabs(focal.x() - lon) > 1e-5 || std::fabs(focal.y() - 22.5) > 1e-5 || std::fabs(focal.z() - 300.0) > 1.0
+            || now.range().as(geo::Units::METERS) != 1600.0)
+            return QString("looking at %1, %2, %3 m from %4 m").arg(focal.x(), 0, 'f', 6).arg(focal.y(), 0, 'f', 6)
+                .arg(focal.z()).arg(now.range().as(geo::Units::METERS));
+        const int cyan = count(screenshot(name), QRect(north - QPoint(3, 3), QSize(7, 7)), cyanish);
+        return cyan == 49 ? QString() : QString("%1 of 49 pixels of the footprint north of the centre").arg(cyan);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), !m_counting->isSettingViewpoint()), 10000);
+    QString off = offTheDrone(114.03, "geoview-follow");
+    QVERIFY2(off.isEmpty(), qPrintable(off));
+    fly(114.035);
+    frame();
+    off = offTheDrone(114.035, "geoview-follow-moved");
+    QVERIFY2(off.isEmpty(), qPrintable(off));
 
     clickButton(w->m_button08.get());
     QVERIFY(!m_counting->isTethering());
@@ -572,16 +666,15 @@ void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
     for (int i = 0; i < 5; ++i)
         w->autoGoToPosition(0, 0, 0, 0, 114.0 + 0.01 * i, 22.5 + 0.003 * i * i, 300, 0, 0, 0, 0, 0, 0, 0, 0);
     clickButton(w->m_button08.get());
-    QTRY_VERIFY_WITH_TIMEOUT((frame(), w->m_trackGroup->getNumChildren() >= 3), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), !trailOf(w->m_trackGroup.get()).isEmpty()), 10000);
     frame();
 
-    const osg::Vec3f holderAt(w->m_droneHolder->getMatrix().getTrans());
-    auto *last = dynamic_cast<osg::Geode *>(w->m_trackGroup->getChild(w->m_trackGroup->getNumChildren() - 1));
-    QVERIFY(last != nullptr);
-    auto *geometry = last->getDrawable(0)->asGeometry();
-    const auto *vertices = static_cast<const osg::Vec3Array *>(geometry->getVertexArray());
-    QCOMPARE(vertices->size(), 2u);
-    QCOMPARE(vertices->back(), holderAt);
+    // The trail reaches the holder to the centimetre.
+    const osg::Vec3d holderAt = w->m_droneHolder->getMatrix().getTrans();
+    QVERIFY((trailOf(w->m_trackGroup.get()).back().second - holderAt).length() < 0.01);
+    osg::Node *last = w->m_trackGroup->getChild(w->m_trackGroup->getNumChildren() - 1);
+    osg::Geode *geode = last->asGeode() ? last->asGeode() : last->asGroup()->getChild(0)->asGeode();
+    auto *geometry = geode->getDrawable(0)->asGeometry();
     const auto *colours = static_cast<const osg::Vec4Array *>(geometry->getColorArray());
     QCOMPARE(colours->front(), osg::Vec4(1, 0, 0, 1));
     auto *width = dynamic_cast<osg::LineWidth *>(geometry->getStateSet()->getAttribute(osg::StateAttribute::LINEWIDTH));
@@ -591,33 +684,41 @@ void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
 
 void GeoviewSceneTest::straightTrailStaysShort_data()
 {
-    QTest::addColumn<QVector<osg::Vec3f>>("positions");
+    // Steps of a drone at 50 m/s drawn at 60 frames a second, 0.83 m, east
+    // and north near Shenzhen, where earth-centred single-precision values
+    // would round each step to half metres.
+    QTest::addColumn<QVector<osg::Vec3d>>("steps");
     QTest::addColumn<int>("segments");
-    QTest::newRow("a straight run collapses into its last segment")
-        << QVector<osg::Vec3f>{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}, {5, 0, 0}, {6, 0, 0}} << 3;
-    QTest::newRow("standing still adds no more")
-        << QVector<osg::Vec3f>{{1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}} << 3;
-    QTest::newRow("every turn is kept")
-        << QVector<osg::Vec3f>{{1, 0, 0}, {1, 1, 0}, {2, 1, 0}, {2, 2, 0}, {3, 2, 0}} << 5;
+    const osg::Vec3d east(-0.76, 0.34, 0.0), north(0.13, -0.29, 0.77);
+    QTest::newRow("a straight run is one segment from its start")
+        << QVector<osg::Vec3d>(120, east) << 2;
+    QTest::newRow("standing still adds nothing") << QVector<osg::Vec3d>(5, osg::Vec3d()) << 1;
+    QVector<osg::Vec3d> square;
+    for (const osg::Vec3d &side : {east, north, -east, -north})
+        square << side << side << side;
+    QTest::newRow("every turn is kept") << square << 5;
 }
 
 void GeoviewSceneTest::straightTrailStaysShort()
 {
-    QFETCH(QVector<osg::Vec3f>, positions);
+    QFETCH(QVector<osg::Vec3d>, steps);
     QFETCH(int, segments);
     osg::ref_ptr<osg::Group> track = new osg::Group;
     osg::ref_ptr<osg::MatrixTransform> holder = new osg::MatrixTransform;
     holder->addUpdateCallback(new CreateTrackCallback(track.get(), holder.get(), 5.0f));
     osgUtil::UpdateVisitor update;
-    for (const osg::Vec3f &at : positions) {
+    // The first segment rises from the world's origin to the first position.
+    osg::Vec3d at(-2417386.0, 5384772.0, 2430621.0);
+    holder->setMatrix(osg::Matrix::translate(at));
+    holder->accept(update);
+    for (const osg::Vec3d &step : steps) {
+        at += step;
         holder->setMatrix(osg::Matrix::translate(at));
         holder->accept(update);
     }
-    QCOMPARE(int(track->getNumChildren()), segments);
-    // The trail always reaches the holder's last position.
-    auto *last = static_cast<osg::Geode *>(track->getChild(track->getNumChildren() - 1));
-    const auto *vertices = static_cast<const osg::Vec3Array *>(last->getDrawable(0)->asGeometry()->getVertexArray());
-    QCOMPARE(vertices->back(), positions.back());
+    const QVector<QPair<osg::Vec3d, osg::Vec3d>> trail = trailOf(track.get());
+    QCOMPARE(trail.size(), segments);
+    QVERIFY((trail.back().second - at).length() < 0.001);
 }
 
 void GeoviewSceneTest::trailLetsItsNodeGo()
