@@ -37,13 +37,29 @@ function(station_add_test)
     if(T_DEPENDS)
         add_dependencies(${T_NAME} ${T_DEPENDS})
     endif()
+    station_run_test(${T_NAME} ${T_NAME} "${T_DISPLAY}" "${T_TIMEOUT}")
+endfunction()
 
-    set(sandbox ${CMAKE_BINARY_DIR}/test-sandbox/${T_NAME})
-    set(command $<TARGET_FILE:${T_NAME}>)
-    if(T_DISPLAY STREQUAL "xvfb")
+# station_add_test_run(NAME name PROGRAM test [DISPLAY xvfb|offscreen]
+#                      [TIMEOUT seconds] [ENVIRONMENT VAR=value...] [ARGS ...])
+#
+# One more run of a test program that station_add_test made, under other
+# conditions (the arguments pick the test functions), in a sandbox of its own.
+function(station_add_test_run)
+    cmake_parse_arguments(T "" "NAME;PROGRAM;DISPLAY;TIMEOUT" "ENVIRONMENT;ARGS" ${ARGN})
+    station_run_test(${T_NAME} ${T_PROGRAM} "${T_DISPLAY}" "${T_TIMEOUT}" ${T_ARGS})
+    if(T_ENVIRONMENT)
+        set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT ${T_ENVIRONMENT})
+    endif()
+endfunction()
+
+function(station_run_test name program display timeout)
+    set(sandbox ${CMAKE_BINARY_DIR}/test-sandbox/${name})
+    set(command $<TARGET_FILE:${program}> ${ARGN})
+    if(display STREQUAL "xvfb")
         set(command xvfb-run -a -s "-screen 0 1280x800x24" ${command})
     endif()
-    add_test(NAME ${T_NAME}
+    add_test(NAME ${name}
         COMMAND ${CMAKE_COMMAND} -E env
             TMPDIR=${sandbox}/tmp HOME=${sandbox}/home
             XDG_DATA_HOME=${sandbox}/data XDG_CONFIG_HOME=${sandbox}/config
@@ -52,19 +68,19 @@ function(station_add_test)
     # The sandbox starts empty at every run: nothing a crashed earlier run
     # left behind can decide the outcome of this one. The runtime folder must
     # be private to its owner or Qt refuses it.
-    add_test(NAME ${T_NAME}.sandbox
+    add_test(NAME ${name}.sandbox
         COMMAND sh -c "rm -rf '${sandbox}' && mkdir -p '${sandbox}/tmp' '${sandbox}/home' '${sandbox}/data' '${sandbox}/config' '${sandbox}/cache' '${sandbox}/run' && chmod 700 '${sandbox}/run'")
-    set_tests_properties(${T_NAME}.sandbox PROPERTIES FIXTURES_SETUP ${T_NAME}.fx)
-    add_test(NAME ${T_NAME}.leftovers
+    set_tests_properties(${name}.sandbox PROPERTIES FIXTURES_SETUP ${name}.fx)
+    add_test(NAME ${name}.leftovers
         COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/end-sandbox-processes.sh ${sandbox})
-    set_tests_properties(${T_NAME}.leftovers PROPERTIES FIXTURES_CLEANUP ${T_NAME}.fx)
-    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED ${T_NAME}.fx)
-    if(T_DISPLAY STREQUAL "offscreen")
-        set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    set_tests_properties(${name}.leftovers PROPERTIES FIXTURES_CLEANUP ${name}.fx)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${name}.fx)
+    if(display STREQUAL "offscreen")
+        set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
     endif()
-    if(NOT T_TIMEOUT)
-        set(T_TIMEOUT 300)
+    if(NOT timeout)
+        set(timeout 300)
     endif()
-    math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${STATION_TEST_TIMEOUT_SCALE}")
-    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    math(EXPR timeout "${timeout} * ${STATION_TEST_TIMEOUT_SCALE}")
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout})
 endfunction()
