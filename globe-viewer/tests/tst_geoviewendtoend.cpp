@@ -132,7 +132,7 @@ QImage GeoviewEndToEndTest::page(const QString &name) const
                              .convertToFormat(QImage::Format_RGB32);
     const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
     QDir().mkpath(folder);
-    image.save(folder + "/" + name + ".png");
+    image.save(folder + "/" + name + (m_page->devicePixelRatioF() > 1 ? "-scaled" : "") + ".png");
     return image;
 }
 
