@@ -37,29 +37,40 @@ function(station_add_test)
     if(T_DEPENDS)
         add_dependencies(${T_NAME} ${T_DEPENDS})
     endif()
+    station_run_test(${T_NAME} ${T_NAME} "${T_DISPLAY}" "${T_TIMEOUT}")
+endfunction()
 
-    set(command $<TARGET_FILE:${T_NAME}>)
-    if(T_DISPLAY STREQUAL "xvfb")
-        set(command xvfb-run -a -s "-screen 0 1280x800x24" ${command})
-    endif()
-    if(NOT T_TIMEOUT)
-        set(T_TIMEOUT 300)
-    endif()
-    station_register_test(${T_NAME} ${T_TIMEOUT} ${command})
-    if(T_DISPLAY STREQUAL "offscreen")
-        set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# station_add_test_run(NAME name PROGRAM test
+#                      [DISPLAY xvfb|xvfb:<window manager>|offscreen]
+#                      [TIMEOUT seconds] [ENVIRONMENT VAR=value...] [ARGS ...])
+#
+# One more run of a test program that station_add_test made, under other
+# conditions (the arguments pick the test functions), in a sandbox of its own.
+# With a window manager on the display, programs that hand windows to each
+# other meet its reparenting and withdrawing, which a bare server never shows.
+function(station_add_test_run)
+    cmake_parse_arguments(T "" "NAME;PROGRAM;DISPLAY;TIMEOUT" "ENVIRONMENT;ARGS" ${ARGN})
+    station_run_test(${T_NAME} ${T_PROGRAM} "${T_DISPLAY}" "${T_TIMEOUT}" ${T_ARGS})
+    if(T_ENVIRONMENT)
+        set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT ${T_ENVIRONMENT})
     endif()
 endfunction()
 
-# Registers `command` as the test `name` in a sandbox of its own.
-function(station_register_test name timeout)
+function(station_run_test name program display timeout)
     set(sandbox ${CMAKE_BINARY_DIR}/test-sandbox/${name})
+    set(command $<TARGET_FILE:${program}> ${ARGN})
+    if(display MATCHES "^xvfb:(.+)$")
+        set(command sh ${PROJECT_SOURCE_DIR}/cmake/with-window-manager.sh ${CMAKE_MATCH_1} ${command})
+    endif()
+    if(display MATCHES "^xvfb")
+        set(command xvfb-run -a -s "-screen 0 1280x800x24" ${command})
+    endif()
     add_test(NAME ${name}
         COMMAND ${CMAKE_COMMAND} -E env
             TMPDIR=${sandbox}/tmp HOME=${sandbox}/home
             XDG_DATA_HOME=${sandbox}/data XDG_CONFIG_HOME=${sandbox}/config
             XDG_CACHE_HOME=${sandbox}/cache XDG_RUNTIME_DIR=${sandbox}/run
-            ${ARGN})
+            ${command})
     # The sandbox starts empty at every run: nothing a crashed earlier run
     # left behind can decide the outcome of this one. The runtime folder must
     # be private to its owner or Qt refuses it.
@@ -70,21 +81,12 @@ function(station_register_test name timeout)
         COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/end-sandbox-processes.sh ${sandbox})
     set_tests_properties(${name}.leftovers PROPERTIES FIXTURES_CLEANUP ${name}.fx)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${name}.fx)
+    if(display STREQUAL "offscreen")
+        set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    endif()
+    if(NOT timeout)
+        set(timeout 300)
+    endif()
     math(EXPR timeout "${timeout} * ${STATION_TEST_TIMEOUT_SCALE}")
     set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout})
-endfunction()
-
-# station_add_window_manager_test(TEST test MANAGER program TIMEOUT seconds
-#                                 [FUNCTIONS test functions...])
-#
-# Runs an Xvfb test built by station_add_test once more, as test.<program>,
-# with a window manager on its display: programs that hand windows to each
-# other meet a manager's reparenting and withdrawing there, which a bare
-# server never shows. FUNCTIONS picks the test functions that run.
-function(station_add_window_manager_test)
-    cmake_parse_arguments(W "" "TEST;MANAGER;TIMEOUT" "FUNCTIONS" ${ARGN})
-    station_register_test(${W_TEST}.${W_MANAGER} ${W_TIMEOUT}
-        xvfb-run -a -s "-screen 0 1280x800x24"
-        sh ${PROJECT_SOURCE_DIR}/cmake/with-window-manager.sh ${W_MANAGER}
-        $<TARGET_FILE:${W_TEST}> ${W_FUNCTIONS})
 endfunction()

@@ -22,7 +22,9 @@ until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
     sleep 0.1
 done
 
-"$@"
+# Tests that keep screenshots name them after the manager, apart from the
+# bare server's.
+STATION_WINDOW_MANAGER=$manager "$@"
 status=$?
 kill "$manager_pid" 2>/dev/null
 wait "$manager_pid" 2>/dev/null

@@ -1,6 +1,7 @@
 #include "geo/ControlCanvas.h"
 
 #include <osg/BlendFunc>
+#include <osg/ValueObject>
 #include <osgGA/GUIEventHandler>
 
 #include <algorithm>
@@ -56,13 +57,13 @@ public:
 private:
     osg::Vec2f canvasPoint(const osgGA::GUIEventAdapter &ea) const
     {
-        // Upward positions count from the bottom edge of the view, which is
-        // the canvas' height away from its top.
-        const float x = ea.getX() - ea.getXmin();
-        const float y = ea.getMouseYOrientation() == osgGA::GUIEventAdapter::Y_INCREASING_UPWARDS
-            ? m_canvas->size().y() - (ea.getY() - ea.getYmin())
-            : ea.getY() - ea.getYmin();
-        return osg::Vec2f(x, y);
+        // Events count device pixels; upward positions count from the bottom
+        // edge of the view, which is the canvas' height away from its top.
+        const float x = (ea.getX() - ea.getXmin()) / m_canvas->m_ratio;
+        const float y = (ea.getY() - ea.getYmin()) / m_canvas->m_ratio;
+        return osg::Vec2f(x, ea.getMouseYOrientation() == osgGA::GUIEventAdapter::Y_INCREASING_UPWARDS
+                                 ? m_canvas->size().y() - y
+                                 : y);
     }
 
     bool release(const osgGA::GUIEventAdapter &ea)
@@ -151,12 +152,23 @@ void ControlCanvas::removeControl(Control *control)
     removeChild(control);
 }
 
+double ControlCanvas::pixelRatio(const osg::View *view)
+{
+    double ratio = 1.0;
+    const osg::GraphicsContext *context = view && view->getCamera() ? view->getCamera()->getGraphicsContext()
+                                                                     : nullptr;
+    if (context == nullptr || !context->getUserValue("devicePixelRatio", ratio) || !(ratio > 0.0))
+        return 1.0;
+    return ratio;
+}
+
 void ControlCanvas::updateLayout()
 {
     osg::ref_ptr<osg::View> view;
     if (m_view.lock(view) && view->getCamera() && view->getCamera()->getViewport()) {
         const osg::Viewport *viewport = view->getCamera()->getViewport();
-        const osg::Vec2f size(float(viewport->width()), float(viewport->height()));
+        m_ratio = float(pixelRatio(view.get()));
+        const osg::Vec2f size(float(viewport->width()) / m_ratio, float(viewport->height()) / m_ratio);
         if (size != m_size) {
             m_size = size;
             setProjectionMatrixAsOrtho2D(0.0, m_size.x(), 0.0, m_size.y());

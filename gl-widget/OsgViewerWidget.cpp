@@ -103,7 +103,7 @@ void OsgViewerWidget::initializeGL()
     // Positions are converted to the scene graph's own convention here, so
     // the events say so; the queue would otherwise assume Qt's.
     eventQueue()->getCurrentEventState()->setMouseYOrientation(osgGA::GUIEventAdapter::Y_INCREASING_UPWARDS);
-    describeWindowToView(int(width() * ratio), int(height() * ratio));
+    describeWindowToView(int(width() * ratio), int(height() * ratio), ratio);
     emit initialized();
 }
 
@@ -115,7 +115,7 @@ void OsgViewerWidget::resizeGL(int width, int height)
     const int w = int(width * ratio), h = int(height * ratio);
     m_window->resized(0, 0, w, h);
     eventQueue()->windowResize(0, 0, w, h);
-    describeWindowToView(w, h);
+    describeWindowToView(w, h, ratio);
     forgetCachedGLState();
     update();
 }
@@ -132,8 +132,9 @@ void OsgViewerWidget::paintGL()
         update();
 }
 
-void OsgViewerWidget::describeWindowToView(int width, int height)
+void OsgViewerWidget::describeWindowToView(int width, int height, qreal ratio)
 {
+    m_window->setUserValue("devicePixelRatio", double(ratio));
     // The view's intersection calls that take bare window coordinates
     // (computeIntersections(x, y, ...)) read the window and its extent from
     // the view's own event state, which nothing else fills in.

@@ -20,6 +20,9 @@
 // Mouse positions reach the scene graph in its own window convention, the
 // origin at the bottom left (Qt counts from the top), in device pixels, so
 // an event's getX()/getY() can go straight to the view's intersection calls.
+// The viewer's graphics window holds the widget's device pixels per Qt pixel
+// as its user value "devicePixelRatio" (a double), for overlays that lay
+// themselves out in the pixels an operator's desktop is scaled by.
 class OsgViewerWidget : public QOpenGLWidget
 {
     Q_OBJECT
@@ -52,7 +55,7 @@ private:
     void queueMouseButton(QMouseEvent *event, MouseButtonCall call);
     void setModifiers(Qt::KeyboardModifiers modifiers);
     QPointF toSceneWindow(const QPointF &qtPosition) const;
-    void describeWindowToView(int width, int height);
+    void describeWindowToView(int width, int height, qreal ratio);
     void forgetCachedGLState();
 
     osg::ref_ptr<osgViewer::Viewer> m_viewer;

@@ -82,6 +82,19 @@ void GeodockPage::onWinHandleReceived(WId windowHandle)
     stack->setCurrentWidget(container);
 }
 
+namespace {
+
+// X11 counts in device pixels; on a scaled desktop Qt's geometry does not.
+QRect inDevicePixels(const QWindow *window)
+{
+    const qreal ratio = window->devicePixelRatio();
+    const QRect r = window->geometry();
+    return QRect(qRound(r.x() * ratio), qRound(r.y() * ratio), qRound(r.width() * ratio),
+                 qRound(r.height() * ratio));
+}
+
+} // namespace
+
 QWidget *GeodockPage::embed(WId windowHandle)
 {
     QWindow *window = QWindow::fromWinId(windowHandle);
@@ -95,8 +108,7 @@ QWidget *GeodockPage::embed(WId windowHandle)
     // The viewer places itself where "show" says, in screen coordinates, but
     // once embedded its moves are relative to the container: keep it where
     // the container puts it.
-    new platform::ForeignWindowPin(
-        windowHandle, [window] { return window->geometry(); }, embedded);
+    new platform::ForeignWindowPin(windowHandle, [window] { return inDevicePixels(window); }, embedded);
     return embedded;
 }
 

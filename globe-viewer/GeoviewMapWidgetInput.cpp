@@ -10,6 +10,8 @@
 #include <osg/Math>
 #include <osgUtil/LineSegmentIntersector>
 
+#include <algorithm>
+
 #include "GaussKrugerProjection.h"
 #include "GeoviewMapInputWidget.h"
 #include "GeoviewMapState.h"
@@ -60,7 +62,13 @@ bool GeoviewMapWidget::pickUnderPointer(const osgGA::GUIEventAdapter &ea, osg::V
     osgUtil::LineSegmentIntersector::Intersections hits;
     if (!m_viewer->computeIntersections(ea.getX(), ea.getY(), path, hits, 0xFFFFFFFFu))
         return false;
-    const osg::Vec3d world = hits.begin()->getWorldIntersectPoint();
+    osg::Vec3d world = hits.begin()->getWorldIntersectPoint();
+    // The drawn ground is made of flat tiles whose middles sag below the
+    // ellipsoid, by kilometres where the globe is seen whole; the ground is
+    // the ellipsoid itself, which the same ray meets before the tile.
+    const osg::NodePath &hitPath = hits.begin()->nodePath;
+    if (std::find(hitPath.begin(), hitPath.end(), mapNode->getGlobe()) != hitPath.end())
+        mapNode->getTerrain()->getWorldCoordsUnderMouse(m_viewer.get(), ea.getX(), ea.getY(), world);
     osg::ref_ptr<osg::EllipsoidModel> wgs84 = new osg::EllipsoidModel(6378137.0, 6356752.3142);
     double latitude = 0.0, longitude = 0.0, height = 0.0;
     wgs84->convertXYZToLatLongHeight(world.x(), world.y(), world.z(), latitude, longitude, height);

@@ -109,7 +109,9 @@ void GeoviewMapWidget::setUpViewer()
 
 void GeoviewMapWidget::setUpCamera()
 {
-    const int w = m_glWidget->width(), h = m_glWidget->height();
+    // The viewport counts device pixels, which a scaled desktop multiplies.
+    const qreal ratio = m_glWidget->devicePixelRatioF();
+    const int w = int(m_glWidget->width() * ratio), h = int(m_glWidget->height() * ratio);
     osg::Camera *camera = m_viewer->getCamera();
     camera->setViewport(0, 0, w, h);
     camera->setProjectionMatrixAsPerspective(30.0, double(w) / double(h), 1.0, 1000.0);

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "geo/ControlCanvas.h"
 #include "geo/GeoMath.h"
 #include "geo/SpatialReference.h"
 #include "geo/Terrain.h"
@@ -141,9 +142,12 @@ double ScaleBar::update()
         m_viewportHeight = context->getTraits()->height;
     }
 
-    const double span = measuringSpan(m_viewportWidth);
+    // The bar is drawn in the canvas' pixels, which a scaled desktop makes
+    // larger than the device pixels the ground is measured across.
+    const double ratio = geo::ControlCanvas::pixelRatio(view.get());
+    const double span = measuringSpan(int(m_viewportWidth / ratio));
     double meters = 0.0;
-    if (!groundDistance(span, meters)) {
+    if (!groundDistance(span * ratio, meters)) {
         blank();
         return -1.0;
     }

@@ -2,6 +2,8 @@
 #include <QDebug>
 #include <QFile>
 
+#include <cstring>
+
 #include "Geoscope.h"
 #include "PacketRegistry.h"
 #include "platform/CommonDataFolder.h"
@@ -19,10 +21,25 @@ int writeMarker()
     return 0;
 }
 
+// Decided from the raw arguments: a graphical application object aborts
+// where there is no display, and marker mode needs none.
+bool hostFlagGiven(int argc, char **argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-Geoframe") == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (!hostFlagGiven(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        return writeMarker();
+    }
     // The host embeds this window by its X11 id, which only the xcb
     // platform gives.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -30,8 +47,6 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     const QStringList arguments = QCoreApplication::arguments();
-    if (!arguments.contains("-Geoframe"))
-        return writeMarker();
     if (arguments.size() < 3) {
         qWarning() << "Geoscope: the launch token is missing after" << arguments;
         return 1;

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "GeodockPage.h"
@@ -35,7 +36,7 @@ private slots:
     void unusableWindowHandleChangesNothing();
     void secondWindowHandleReplacesEmbedding();
     void viewerGoneShowsLoadingAndRelaunches();
-    void killingHostKillsViewer();
+    void startedHostOpensLargeAndTakesItsViewerAlong();
     void cleanupTestCase();
 
 private:
@@ -236,17 +237,29 @@ void TestGeodockPage::cleanupTestCase()
     endCentersOfThisTest();
 }
 
-void TestGeodockPage::killingHostKillsViewer()
+// The host as the start script starts it, over this test's installation,
+// with stand-ins for installing and building.
+void TestGeodockPage::startedHostOpensLargeAndTakesItsViewerAlong()
 {
+    QTemporaryDir checkout;
+    const QString root = checkout.path();
+    QVERIFY(QDir(root).mkpath("scripts") && QDir(root).mkpath("build"));
+    QVERIFY(QFile::copy(QDir::cleanPath(STATION_TEST_DATA_DIR "/../../../scripts/start"), root + "/scripts/start"));
+    for (const QString &stub : {"setup", "build"}) {
+        QFile script(root + "/scripts/" + stub);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::link(QCoreApplication::applicationDirPath(), root + "/build/bin"));
+
     QProcess host;
-    host.setWorkingDirectory(QDir::currentPath());
     // A viewer that would not end itself when the host's link goes away:
     // only the runner's guarantee can end it.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("GEODOCK_STANDIN_STAY", "1");
     host.setProcessEnvironment(environment);
-    host.start(QCoreApplication::applicationDirPath() + "/Geodock", QStringList());
+    host.start("bash", {root + "/scripts/start"});
     QVERIFY(host.waitForStarted());
+    // The script becomes the host.
     const QString hostPid = QString::number(host.processId());
     auto startedByHost = [&hostPid] {
         for (const QJsonObject &entry : find("started")) {
@@ -258,7 +271,13 @@ void TestGeodockPage::killingHostKillsViewer()
     QTRY_VERIFY_WITH_TIMEOUT(!startedByHost().isEmpty(), 20000);
     const QJsonObject started = startedByHost();
     const qint64 viewer = qint64(started.value("pid").toDouble());
-    QVERIFY(!waitFor("received", 1, viewer, "show").isEmpty());
+    const QJsonObject show = waitFor("received", 1, viewer, "show").value("message").toObject();
+
+    // The viewer's area fills nearly all of a 1280 by 800 screen, room for
+    // the globe and a row of controls that do not overlap.
+    const QStringList area = show.value("position").toString().split('|');
+    QCOMPARE(area.size(), 4);
+    QVERIFY2(area.at(2).toInt() >= 1200 && area.at(3).toInt() >= 720, qPrintable(show.value("position").toString()));
 
     host.kill();
     QVERIFY(host.waitForFinished());

@@ -41,7 +41,7 @@ private slots:
 
 private:
     // Runs the viewer with its own data and temporary folders.
-    void startViewer(QProcess &process, const QStringList &arguments);
+    void startViewer(QProcess &process, const QStringList &arguments, bool display = true);
 
     QTemporaryDir m_dataHome;
     QTemporaryDir m_tmp;
@@ -58,9 +58,11 @@ void GeoscopeProcessTest::init()
     QVERIFY(QDir().mkpath(m_tmp.path()));
 }
 
-void GeoscopeProcessTest::startViewer(QProcess &process, const QStringList &arguments)
+void GeoscopeProcessTest::startViewer(QProcess &process, const QStringList &arguments, bool display)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!display)
+        environment.remove("DISPLAY");
     environment.insert("XDG_DATA_HOME", m_dataHome.path());
     environment.insert("TMPDIR", m_tmp.path());
     // Qt would otherwise make its runtime folder inside TMPDIR.
@@ -74,20 +76,23 @@ void GeoscopeProcessTest::startViewer(QProcess &process, const QStringList &argu
 void GeoscopeProcessTest::markerMode_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("no arguments") << QStringList{};
-    QTest::newRow("lower case") << QStringList{"-geoframe", tokenForHost(1)};
-    QTest::newRow("upper case") << QStringList{"-GEOFRAME", tokenForHost(1)};
-    QTest::newRow("longer argument") << QStringList{"-Geoframe2", tokenForHost(1)};
-    QTest::newRow("inside another") << QStringList{"x", "--Geoframe"};
+    QTest::addColumn<bool>("display");
+    QTest::newRow("no arguments") << QStringList{} << true;
+    QTest::newRow("lower case") << QStringList{"-geoframe", tokenForHost(1)} << true;
+    QTest::newRow("upper case") << QStringList{"-GEOFRAME", tokenForHost(1)} << true;
+    QTest::newRow("longer argument") << QStringList{"-Geoframe2", tokenForHost(1)} << true;
+    QTest::newRow("inside another") << QStringList{"x", "--Geoframe"} << true;
+    QTest::newRow("no display") << QStringList{} << false;
 }
 
 void GeoscopeProcessTest::markerMode()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, display);
     QVERIFY(QDir(m_dataHome.path()).mkpath("Geoview"));
 
     QProcess process;
-    startViewer(process, arguments);
+    startViewer(process, arguments, display);
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);

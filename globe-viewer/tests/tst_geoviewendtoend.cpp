@@ -91,9 +91,12 @@ private slots:
 
 private:
     QRect area() const { return QRect(m_stack->mapToGlobal(QPoint()), m_stack->size()); }
+    // The screen's own pixels, which a scaled desktop multiplies.
+    QPoint onScreen(QPoint global) const { return global * m_page->devicePixelRatioF(); }
     QImage page(const QString &name) const;
     void send(double lon, double lat, double targetLon, double targetLat);
     bool clickAt(QPoint global, int button);
+    bool moveTo(QPoint global);
     QByteArray dialogWindow() const;
     QPointF metresPerPixel() const;
 
@@ -112,7 +115,8 @@ void GeoviewEndToEndTest::initTestCase()
     m_loading = m_page->findChild<QLabel *>();
     m_server = m_page->findChild<NQXServer *>();
     QVERIFY(m_stack && m_loading && m_server);
-    m_page->setGeometry(0, 0, 1000, 700);
+    // A scaled desktop has fewer of its pixels on the same screen.
+    m_page->setGeometry(QRect(0, 0, 1000, 700) & QGuiApplication::primaryScreen()->availableGeometry());
     m_page->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_page));
     QTRY_VERIFY_WITH_TIMEOUT(m_stack->currentWidget() != m_loading, 90000);
@@ -120,10 +124,20 @@ void GeoviewEndToEndTest::initTestCase()
 
 QImage GeoviewEndToEndTest::page(const QString &name) const
 {
-    const QImage image = QGuiApplication::primaryScreen()->grabWindow(0).copy(area()).toImage().convertToFormat(QImage::Format_RGB32);
+    // Taken in the screen's pixels, looked at in the page's: on a scaled
+    // desktop everything is checked where an operator's pointer would go.
+    const QRect pixels(onScreen(area().topLeft()), area().size() * m_page->devicePixelRatioF());
+    const QImage image = QGuiApplication::primaryScreen()->grabWindow(0).toImage().copy(pixels)
+                             .scaled(area().size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_RGB32);
     const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
     QDir().mkpath(folder);
-    image.save(folder + "/" + name + ".png");
+    QString file = folder + "/" + name;
+    if (m_page->devicePixelRatioF() > 1)
+        file += "-scaled";
+    if (qEnvironmentVariableIsSet("STATION_WINDOW_MANAGER"))
+        file += "-" + qEnvironmentVariable("STATION_WINDOW_MANAGER");
+    image.save(file + ".png");
     return image;
 }
 
@@ -160,8 +174,13 @@ void GeoviewEndToEndTest::send(double lon, double lat, double targetLon, double 
 
 bool GeoviewEndToEndTest::clickAt(QPoint global, int button)
 {
-    return xdotool({"mousemove", "--sync", QString::number(global.x()), QString::number(global.y())})
-           && xdotool({"click", QString::number(button)});
+    return moveTo(global) && xdotool({"click", QString::number(button)});
+}
+
+bool GeoviewEndToEndTest::moveTo(QPoint global)
+{
+    const QPoint pixel = onScreen(global);
+    return xdotool({"mousemove", "--sync", QString::number(pixel.x()), QString::number(pixel.y())});
 }
 
 QPointF GeoviewEndToEndTest::metresPerPixel() const
@@ -201,8 +220,7 @@ void GeoviewEndToEndTest::positionsDrawTheFootprintWhereTheTargetIs()
     // Picking that point in the viewer gives the target's coordinates: the
     // position dialog opens with them, and its button sends them home.
     QSignalSpy received(m_server, &NQXServer::positionReceived);
-    QVERIFY(xdotool({"mousemove", "--sync", QString::number(area().x() + m_targetPixel.x()),
-                     QString::number(area().y() + m_targetPixel.y() + 1)}));
+    QVERIFY(moveTo(area().topLeft() + m_targetPixel + QPoint(0, 1)));
     QVERIFY(clickAt(area().topLeft() + m_targetPixel, 3));
     QByteArray dialog;
     QTRY_VERIFY_WITH_TIMEOUT(!(dialog = dialogWindow()).isEmpty(), 10000);
@@ -228,7 +246,7 @@ QByteArray GeoviewEndToEndTest::dialogWindow() const
         if (id.isEmpty() || !xdotool({"getwindowgeometry", "--shell", QString::fromLatin1(id)}, &geometry))
             continue;
         const int width = QRegularExpression("WIDTH=(\\d+)").match(QString::fromLatin1(geometry)).captured(1).toInt();
-        if (width > 0 && width < area().width() / 2)
+        if (width > 0 && width < onScreen(QPoint(area().width() / 2, 0)).x())
             return id.trimmed();
     }
     return QByteArray();

@@ -45,6 +45,7 @@ private slots:
     void measuringSpan();
     void labelsAndBars_data();
     void labelsAndBars();
+    void measuresTheGroundAcrossTheMiddle_data();
     void measuresTheGroundAcrossTheMiddle();
     void blanksOverEmptySpace();
     void staysWhenHidden();
@@ -181,15 +182,30 @@ void ScaleBarTest::labelsAndBars()
     QVERIFY2(qFuzzyCompare(width, float(step * unitLength / perPixel)), qPrintable(QString::number(width)));
 }
 
+void ScaleBarTest::measuresTheGroundAcrossTheMiddle_data()
+{
+    QTest::addColumn<double>("pixelRatio");
+    QTest::newRow("plain desktop") << 1.0;
+    QTest::newRow("desktop scaled twice") << 2.0;
+}
+
 void ScaleBarTest::measuresTheGroundAcrossTheMiddle()
 {
+    QFETCH(double, pixelRatio);
+    // A window as the GL widget describes it: the view's device pixels, and
+    // how many of them make one of the desktop's pixels.
+    osg::ref_ptr<osgViewer::GraphicsWindowEmbedded> window =
+        new osgViewer::GraphicsWindowEmbedded(0, 0, kViewSize, kViewSize);
+    window->setUserValue("devicePixelRatio", pixelRatio);
+    m_viewer->getCamera()->setGraphicsContext(window.get());
     QCOMPARE(m_scaleBar->getLabel()->text(), std::string("2000km"));
 
     // From 10 km straight down, a 30 degree view 100 pixels high sees
-    // 2 * 10 km * tan(15 degrees) = 5359 m of ground: 53.59 m a pixel. The
-    // 20 pixels measured span 1072 m, shown as 1 km.
+    // 2 * 10 km * tan(15 degrees) = 5359 m of ground: 53.59 m a device
+    // pixel. The 20 pixels measured span 1072 m, shown as 1 km; the bar is
+    // drawn in the desktop's pixels.
     const double perPixel = m_scaleBar->update();
-    const double expected = 2.0 * 1.0e4 * std::tan(osg::DegreesToRadians(15.0)) / kViewSize;
+    const double expected = pixelRatio * 2.0 * 1.0e4 * std::tan(osg::DegreesToRadians(15.0)) / kViewSize;
     QVERIFY2(std::fabs(perPixel - expected) / expected < 0.01, qPrintable(QString::number(perPixel)));
     QCOMPARE(m_scaleBar->getLabel()->text(), std::string("1 km"));
     const float width = m_scaleBar->getBar()->measure().x();
