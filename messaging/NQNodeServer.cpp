@@ -122,8 +122,7 @@ void NQNodeServer::onSocketReadyRead()
 void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
 {
     if (socket == centerSocket) {
-        // A name we could not connect to (our own, an empty one) is no peer.
-        if (frame.name.isEmpty() || frame.name == nodeName)
+        if (frame.name == nodeName || !isPeerName(frame.name))
             return;
         reportOnline(frame.name, frame.payload);
         if (!nodeSockets.contains(frame.name))
@@ -138,12 +137,23 @@ void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
 
 void NQNodeServer::identifyPeer(QLocalSocket *socket, const NQFrame &frame)
 {
-    if (frame.name.isEmpty())
+    if (!isPeerName(frame.name))
         return;
     pending.remove(socket);
     nodeSockets[frame.name] = socket;
     socketNames[socket] = frame.name;
     reportOnline(frame.name, frame.payload);
+}
+
+// A peer's name becomes the path of the socket this node connects to it: any
+// other process on the machine could otherwise make the node connect, and
+// write its announcement, wherever it likes.
+bool NQNodeServer::isPeerName(const QString &name)
+{
+    if (nqnames::isNodeName(name))
+        return true;
+    qWarning() << "NQNodeServer::onSocketReadyRead dropping a frame from a peer named" << name.left(64);
+    return false;
 }
 
 // One announcement can arrive more than once: through the center and on a

@@ -45,6 +45,7 @@ public slots:
 private:
     void connectCenter();
     bool reachCenter();
+    bool isPeerName(const QString &name);
     void connectNode(const QString &name);
     void closeSocket(QLocalSocket *socket);
     void forgetPeer(QLocalSocket *socket);
