@@ -267,9 +267,17 @@ void NQNodeServer::closeSocket(QLocalSocket *socket)
         connectCenter();
 }
 
+// A peer can have two sockets here: the one this node opened when it learned
+// of the peer before announcing itself, and the one the peer opened when it
+// learned of this node. The peer is gone when the last of them closes.
 void NQNodeServer::forgetPeer(QLocalSocket *socket)
 {
     const QString name = socketNames.take(socket);
+    if (QLocalSocket *other = socketNames.key(name)) {
+        if (nodeSockets.value(name) == socket)
+            nodeSockets[name] = other;
+        return;
+    }
     if (nodeSockets.value(name) == socket)
         nodeSockets.remove(name);
     announced.remove(name);
