@@ -187,11 +187,7 @@ void NQNodeServer::connectCenter()
     if (!centerSocket)
         centerSocket = new QLocalSocket(this);
     watchSocket(centerSocket);
-    lockFile->lock();
-    const QString program = platform::programPath(nqnames::centerProgram());
-    if (!platform::startDetached(program, {}))
-        qWarning() << "NQNodeServer::connectCenter start NQCenter.exe failed:" << program;
-    QThread::msleep(nqnames::centerStartPauseMs);
+    startCenter();
     centerConnected = reachCenter();
     if (!centerConnected)
         qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
@@ -200,6 +196,20 @@ void NQNodeServer::connectCenter()
         // was between centers never reached it, and would never learn of it
         // either. Peers that know this node already do not report it again.
         centerSocket->write(onlinePacket);
+}
+
+// The lock keeps nodes that start together from starting the center all at
+// once. It covers the start and the pause in which a new center reaches its
+// listen, and not the wait for the connection: a lock held longer than its
+// stale time is taken for a dead node's and removed by the next node, whose
+// own lock the first would then remove in turn.
+void NQNodeServer::startCenter()
+{
+    lockFile->lock();
+    const QString program = platform::programPath(nqnames::centerProgram());
+    if (!platform::startDetached(program, {}))
+        qWarning() << "NQNodeServer::connectCenter start NQCenter.exe failed:" << program;
+    QThread::msleep(nqnames::centerStartPauseMs);
     lockFile->unlock();
 }
 

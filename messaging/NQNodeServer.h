@@ -44,6 +44,7 @@ public slots:
 
 private:
     void connectCenter();
+    void startCenter();
     bool reachCenter();
     bool isPeerName(const QString &name);
     void connectNode(const QString &name);

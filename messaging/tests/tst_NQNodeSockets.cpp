@@ -8,6 +8,7 @@
 #include "RawPeer.h"
 
 #include <QLocalServer>
+#include <QLockFile>
 #include <QtTest>
 
 #include <memory>
@@ -198,8 +199,18 @@ void tst_NQNodeSockets::unreachableCenterIsReported()
     environment.insert(QStringLiteral("PATH"), QStringLiteral("/nonexistent"));
     node = std::make_unique<NodeProcess>(QStringLiteral(STATION_TESTS_DIR "/nq_test_node"), QStringList{},
                                          environment);
-    QVERIFY(startNode(*node));
-    QVERIFY(node->errors().contains(QStringLiteral("start NQCenter.exe failed")));
+    node->launch();
+    node->command(QStringLiteral("start"));
+    QTRY_VERIFY_WITH_TIMEOUT(node->errors().contains(QStringLiteral("start NQCenter.exe failed")), 10000);
+
+    // The start lock covers starting the center, not the wait for it: held
+    // past its stale time, the next node would take it for a dead node's.
+    QLockFile lock(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName());
+    QVERIFY(lock.tryLock(10000));
+    QVERIFY(!node->errors().contains(QStringLiteral("NQCenter not reached")));
+    lock.unlock();
+
+    QVERIFY(node->waitForLine(QStringLiteral("started %1 1").arg(node->name()), 60000));
     QVERIFY(node->errors().contains(QStringLiteral("NQCenter not reached")));
 }
 
