@@ -14,7 +14,7 @@ inline QString centerProgram() { return QStringLiteral("NQCenter"); }
 
 // The pause after starting the center lets a fresh center reach its listen;
 // the wait covers a center that is slow to accept.
-constexpr unsigned long centerStartPauseMs = 3000;
+constexpr int centerStartPauseMs = 3000;
 constexpr int centerConnectWaitMs = 30000;
 // How often a node asks again for a center that is not listening yet.
 constexpr int centerRetryPauseMs = 50;

@@ -49,6 +49,28 @@ void NQNodeServer::detachCallback()
     dispatcher->detachCallback();
 }
 
+void NQNodeServer::requestStop()
+{
+    {
+        const std::lock_guard<std::mutex> locker(stopMutex);
+        stopping = true;
+    }
+    stopWake.notify_all();
+}
+
+// False when the node stops first.
+bool NQNodeServer::pauseUnlessStopping(int ms)
+{
+    std::unique_lock<std::mutex> locker(stopMutex);
+    return !stopWake.wait_for(locker, std::chrono::milliseconds(ms), [this] { return stopping; });
+}
+
+bool NQNodeServer::stopRequested()
+{
+    const std::lock_guard<std::mutex> locker(stopMutex);
+    return stopping;
+}
+
 bool NQNodeServer::start()
 {
     qDebug() << "NQNodeServer::start";
@@ -187,15 +209,16 @@ void NQNodeServer::connectCenter()
     if (!centerSocket)
         centerSocket = new QLocalSocket(this);
     watchSocket(centerSocket);
-    startCenter();
+    if (!startCenter())
+        return;
     centerConnected = reachCenter();
-    if (!centerConnected)
-        qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
-    else if (!onlinePacket.isEmpty())
+    if (centerConnected && !onlinePacket.isEmpty())
         // Back on a new center: a peer that announced itself while this node
         // was between centers never reached it, and would never learn of it
         // either. Peers that know this node already do not report it again.
         centerSocket->write(onlinePacket);
+    else if (!centerConnected && !stopRequested())
+        qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
 }
 
 // The lock keeps nodes that start together from starting the center all at
@@ -203,35 +226,47 @@ void NQNodeServer::connectCenter()
 // listen, and not the wait for the connection: a lock held longer than its
 // stale time is taken for a dead node's and removed by the next node, whose
 // own lock the first would then remove in turn.
-void NQNodeServer::startCenter()
+bool NQNodeServer::startCenter()
 {
-    lockFile->lock();
+    if (stopRequested())
+        return false;
+    while (!lockFile->tryLock(0)) {
+        if (!pauseUnlessStopping(nqnames::centerRetryPauseMs))
+            return false;
+    }
     const QString program = platform::programPath(nqnames::centerProgram());
     if (!platform::startDetached(program, {}))
         qWarning() << "NQNodeServer::connectCenter start NQCenter.exe failed:" << program;
-    QThread::msleep(nqnames::centerStartPauseMs);
+    const bool paused = pauseUnlessStopping(nqnames::centerStartPauseMs);
     lockFile->unlock();
+    return paused;
 }
 
 // A center that is still starting (a loaded machine can take longer than the
 // pause before connecting) has no server to connect to yet, and a local
 // connect to a missing server fails at once. Asking again until the
 // connection wait is over keeps the node from giving up on a center that
-// is merely slow.
+// is merely slow. The waits are short slices, so that a stop ends them.
 bool NQNodeServer::reachCenter()
 {
     QDeadlineTimer deadline(nqnames::centerConnectWaitMs);
-    for (;;) {
-        centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
-        if (centerSocket->waitForConnected(int(deadline.remainingTime())))
+    while (!stopRequested()) {
+        if (centerSocket->state() == QLocalSocket::UnconnectedState)
+            centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
+        const qint64 slice = qMin<qint64>(deadline.remainingTime(), nqnames::centerRetryPauseMs);
+        if (centerSocket->waitForConnected(int(slice)))
             return true;
+        if (deadline.hasExpired())
+            return false;
+        if (centerSocket->state() != QLocalSocket::UnconnectedState)
+            continue;
         const auto error = centerSocket->error();
         const bool notYetListening = error == QLocalSocket::ServerNotFoundError
                                      || error == QLocalSocket::ConnectionRefusedError;
-        if (!notYetListening || deadline.remainingTime() < nqnames::centerRetryPauseMs)
+        if (!notYetListening || !pauseUnlessStopping(nqnames::centerRetryPauseMs))
             return false;
-        QThread::msleep(nqnames::centerRetryPauseMs);
     }
+    return false;
 }
 
 void NQNodeServer::connectNode(const QString &name)
