@@ -1,6 +1,7 @@
 // A center killed under running nodes: they start a new one and rejoin, and
 // a node that starts afterwards still finds them, even one that announced
-// itself before they were back.
+// itself before they were back; a node stopped while it waits for a center
+// stops at once.
 
 #include "NQFrame.h"
 #include "NQFrameReader.h"

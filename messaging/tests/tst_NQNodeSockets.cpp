@@ -1,5 +1,6 @@
 // One node spoken to directly over its local server: framing, who a frame
-// comes from, oversized frames, a stale name and an unreachable center.
+// comes from, oversized frames, names that are no node's, a stale name and
+// an unreachable center.
 
 #include "NQFrame.h"
 #include "NQNames.h"
