@@ -41,6 +41,7 @@ NQNodeServer::~NQNodeServer()
     server->close();
     delete dispatcher;
     delete lockFile;
+    { const std::lock_guard<std::mutex> stopped(stopMutex); }
     thread->quit();
 }
 
@@ -49,12 +50,13 @@ void NQNodeServer::detachCallback()
     dispatcher->detachCallback();
 }
 
+// Wakes the server thread under the lock: the server is deleted only after
+// this, and its destructor takes the lock too, so the wake-up is over before
+// the condition goes (ThreadSanitizer sees no order through Qt's queue).
 void NQNodeServer::requestStop()
 {
-    {
-        const std::lock_guard<std::mutex> locker(stopMutex);
-        stopping = true;
-    }
+    const std::lock_guard<std::mutex> locker(stopMutex);
+    stopping = true;
     stopWake.notify_all();
 }
 
