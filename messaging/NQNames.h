@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <limits>
+
 // Names that every node, the center and the center program must agree on.
 namespace nqnames {
 
@@ -12,9 +14,18 @@ inline QString centerProgram() { return QStringLiteral("NQCenter"); }
 
 // The pause after starting the center lets a fresh center reach its listen;
 // the wait covers a center that is slow to accept.
-constexpr unsigned long centerStartPauseMs = 3000;
+constexpr int centerStartPauseMs = 3000;
 constexpr int centerConnectWaitMs = 30000;
 // How often a node asks again for a center that is not listening yet.
 constexpr int centerRetryPauseMs = 50;
+
+// A node names itself by its process id in decimal: a positive int, no sign,
+// no leading zero, nothing else.
+inline bool isNodeName(const QString &name)
+{
+    bool ok = false;
+    const uint id = name.toUInt(&ok);
+    return ok && id > 0 && id <= uint(std::numeric_limits<int>::max()) && QString::number(id) == name;
+}
 
 } // namespace nqnames

@@ -4,7 +4,17 @@
 #include "NQNodeServer.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QThread>
+
+namespace {
+
+// How long stopping a node waits for its thread to end. The thread drops
+// every wait at once when asked to stop; this bound covers a machine
+// under load.
+constexpr unsigned long stopWaitMs = 800;
+
+} // namespace
 
 NQNode::~NQNode()
 {
@@ -57,9 +67,12 @@ void NQNode::release()
 // The callback is cut off here, on the user's thread, so nothing reaches the
 // user once stop returns. The server closes its sockets on its own thread;
 // the user's thread then waits for that thread, so that none of the node's
-// threads still runs library code when the user goes on to exit. A callback
-// that stops its own node cannot wait: the server's end waits for the very
-// thread that runs the callback, so there the thread frees itself.
+// threads still runs library code when the user goes on to exit. The server
+// is told first to give up whatever it waits for (the start lock, a center),
+// so the wait is short; it is bounded all the same, because a window that
+// closes must not hang. A callback that stops its own node cannot wait: the
+// server's end waits for the very thread that runs the callback, so there
+// the thread frees itself.
 void NQNode::dropServer()
 {
     if (!server)
@@ -67,12 +80,20 @@ void NQNode::dropServer()
     QThread *serverThread = server->thread;
     const bool onCallbackThread = server->dispatcher->isCallbackThread();
     server->detachCallback();
+    server->requestStop();
     if (onCallbackThread)
         QObject::connect(serverThread, &QThread::finished, serverThread, &QObject::deleteLater);
     server->deleteLater();
     server = nullptr;
-    if (!onCallbackThread) {
-        serverThread->wait();
+    if (onCallbackThread)
+        return;
+    if (serverThread->wait(stopWaitMs)) {
         delete serverThread;
+        return;
     }
+    qWarning() << "NQNode::stop the node's thread is still ending";
+    QObject::connect(serverThread, &QThread::finished, serverThread, &QObject::deleteLater);
+    // Ended meanwhile: deleting it also drops a deletion it may have posted.
+    if (serverThread->isFinished())
+        delete serverThread;
 }

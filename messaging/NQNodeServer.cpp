@@ -41,12 +41,36 @@ NQNodeServer::~NQNodeServer()
     server->close();
     delete dispatcher;
     delete lockFile;
+    { const std::lock_guard<std::mutex> stopped(stopMutex); }
     thread->quit();
 }
 
 void NQNodeServer::detachCallback()
 {
     dispatcher->detachCallback();
+}
+
+// Wakes the server thread under the lock: the server is deleted only after
+// this, and its destructor takes the lock too, so the wake-up is over before
+// the condition goes (ThreadSanitizer sees no order through Qt's queue).
+void NQNodeServer::requestStop()
+{
+    const std::lock_guard<std::mutex> locker(stopMutex);
+    stopping = true;
+    stopWake.notify_all();
+}
+
+// False when the node stops first.
+bool NQNodeServer::pauseUnlessStopping(int ms)
+{
+    std::unique_lock<std::mutex> locker(stopMutex);
+    return !stopWake.wait_for(locker, std::chrono::milliseconds(ms), [this] { return stopping; });
+}
+
+bool NQNodeServer::stopRequested()
+{
+    const std::lock_guard<std::mutex> locker(stopMutex);
+    return stopping;
 }
 
 bool NQNodeServer::start()
@@ -122,8 +146,7 @@ void NQNodeServer::onSocketReadyRead()
 void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
 {
     if (socket == centerSocket) {
-        // A name we could not connect to (our own, an empty one) is no peer.
-        if (frame.name.isEmpty() || frame.name == nodeName)
+        if (frame.name == nodeName || !isPeerName(frame.name))
             return;
         reportOnline(frame.name, frame.payload);
         if (!nodeSockets.contains(frame.name))
@@ -138,12 +161,23 @@ void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
 
 void NQNodeServer::identifyPeer(QLocalSocket *socket, const NQFrame &frame)
 {
-    if (frame.name.isEmpty())
+    if (!isPeerName(frame.name))
         return;
     pending.remove(socket);
     nodeSockets[frame.name] = socket;
     socketNames[socket] = frame.name;
     reportOnline(frame.name, frame.payload);
+}
+
+// A peer's name becomes the path of the socket this node connects to it: any
+// other process on the machine could otherwise make the node connect, and
+// write its announcement, wherever it likes.
+bool NQNodeServer::isPeerName(const QString &name)
+{
+    if (nqnames::isNodeName(name))
+        return true;
+    qWarning() << "NQNodeServer::onSocketReadyRead dropping a frame from a peer named" << name.left(64);
+    return false;
 }
 
 // One announcement can arrive more than once: through the center and on a
@@ -177,41 +211,64 @@ void NQNodeServer::connectCenter()
     if (!centerSocket)
         centerSocket = new QLocalSocket(this);
     watchSocket(centerSocket);
-    lockFile->lock();
-    const QString program = platform::programPath(nqnames::centerProgram());
-    if (!platform::startDetached(program, {}))
-        qWarning() << "NQNodeServer::connectCenter start NQCenter.exe failed:" << program;
-    QThread::msleep(nqnames::centerStartPauseMs);
+    if (!startCenter())
+        return;
     centerConnected = reachCenter();
-    if (!centerConnected)
-        qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
-    else if (!onlinePacket.isEmpty())
+    if (centerConnected && !onlinePacket.isEmpty())
         // Back on a new center: a peer that announced itself while this node
         // was between centers never reached it, and would never learn of it
         // either. Peers that know this node already do not report it again.
         centerSocket->write(onlinePacket);
+    else if (!centerConnected && !stopRequested())
+        qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
+}
+
+// The lock keeps nodes that start together from starting the center all at
+// once. It covers the start and the pause in which a new center reaches its
+// listen, and not the wait for the connection: a lock held longer than its
+// stale time is taken for a dead node's and removed by the next node, whose
+// own lock the first would then remove in turn.
+bool NQNodeServer::startCenter()
+{
+    if (stopRequested())
+        return false;
+    while (!lockFile->tryLock(0)) {
+        if (!pauseUnlessStopping(nqnames::centerRetryPauseMs))
+            return false;
+    }
+    const QString program = platform::programPath(nqnames::centerProgram());
+    if (!platform::startDetached(program, {}))
+        qWarning() << "NQNodeServer::connectCenter start NQCenter.exe failed:" << program;
+    const bool paused = pauseUnlessStopping(nqnames::centerStartPauseMs);
     lockFile->unlock();
+    return paused;
 }
 
 // A center that is still starting (a loaded machine can take longer than the
 // pause before connecting) has no server to connect to yet, and a local
 // connect to a missing server fails at once. Asking again until the
 // connection wait is over keeps the node from giving up on a center that
-// is merely slow.
+// is merely slow. The waits are short slices, so that a stop ends them.
 bool NQNodeServer::reachCenter()
 {
     QDeadlineTimer deadline(nqnames::centerConnectWaitMs);
-    for (;;) {
-        centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
-        if (centerSocket->waitForConnected(int(deadline.remainingTime())))
+    while (!stopRequested()) {
+        if (centerSocket->state() == QLocalSocket::UnconnectedState)
+            centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
+        const qint64 slice = qMin<qint64>(deadline.remainingTime(), nqnames::centerRetryPauseMs);
+        if (centerSocket->waitForConnected(int(slice)))
             return true;
+        if (deadline.hasExpired())
+            return false;
+        if (centerSocket->state() != QLocalSocket::UnconnectedState)
+            continue;
         const auto error = centerSocket->error();
         const bool notYetListening = error == QLocalSocket::ServerNotFoundError
                                      || error == QLocalSocket::ConnectionRefusedError;
-        if (!notYetListening || deadline.remainingTime() < nqnames::centerRetryPauseMs)
+        if (!notYetListening || !pauseUnlessStopping(nqnames::centerRetryPauseMs))
             return false;
-        QThread::msleep(nqnames::centerRetryPauseMs);
     }
+    return false;
 }
 
 void NQNodeServer::connectNode(const QString &name)
@@ -257,9 +314,17 @@ void NQNodeServer::closeSocket(QLocalSocket *socket)
         connectCenter();
 }
 
+// A peer can have two sockets here: the one this node opened when it learned
+// of the peer before announcing itself, and the one the peer opened when it
+// learned of this node. The peer is gone when the last of them closes.
 void NQNodeServer::forgetPeer(QLocalSocket *socket)
 {
     const QString name = socketNames.take(socket);
+    if (QLocalSocket *other = socketNames.key(name)) {
+        if (nodeSockets.value(name) == socket)
+            nodeSockets[name] = other;
+        return;
+    }
     if (nodeSockets.value(name) == socket)
         nodeSockets.remove(name);
     announced.remove(name);

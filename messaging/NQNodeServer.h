@@ -10,6 +10,9 @@
 #include <QSet>
 #include <QString>
 
+#include <condition_variable>
+#include <mutex>
+
 class INQNodeCallback;
 class NQDispatcher;
 class QLocalServer;
@@ -31,6 +34,10 @@ public:
 
     // Called on the user's thread: no callback reaches the user after this.
     void detachCallback();
+    // Called on the user's thread before the server is deleted: waiting for
+    // the start lock, the pause after starting the center and the attempts
+    // to reach it end at once, so that the deletion is not held up.
+    void requestStop();
 
 public slots:
     bool start();
@@ -44,7 +51,11 @@ public slots:
 
 private:
     void connectCenter();
+    bool startCenter();
     bool reachCenter();
+    bool pauseUnlessStopping(int ms);
+    bool stopRequested();
+    bool isPeerName(const QString &name);
     void connectNode(const QString &name);
     void closeSocket(QLocalSocket *socket);
     void forgetPeer(QLocalSocket *socket);
@@ -75,4 +86,8 @@ private:
     // Set while being destroyed: closing the center socket then is no loss.
     bool closing = false;
     QHash<QLocalSocket *, NQFrameReader> readers;
+    // Set from the user's thread, read by the server thread's waits.
+    std::mutex stopMutex;
+    std::condition_variable stopWake;
+    bool stopping = false;
 };

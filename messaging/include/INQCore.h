@@ -28,6 +28,13 @@ public:
 // What a node tells its user. Every call arrives on the node's dispatcher
 // thread, never on the user's own thread. Packets handed over here belong to
 // the callee, which releases them.
+//
+// Each call runs while the library holds the node's callback lock: stopping
+// or releasing the node waits for that lock, so that no call runs once stop()
+// returns. A callback must therefore never wait for a thread that may be
+// stopping the node (a blocking call into the user's thread, a join); it may
+// stop or release its own node itself. A peer that announces itself again
+// with the same packet while it stays connected is not reported again.
 class INQNodeCallback
 {
 public:

@@ -33,13 +33,14 @@ bool RawPeer::receive(const QByteArray &expected, int timeoutMs)
     return matched;
 }
 
+// Reads at least once, so that a zero time takes what has already arrived.
 QByteArray RawPeer::receivedWithin(int ms)
 {
     QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
+    do {
         socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
         received += socket.readAll();
-    }
+    } while (!deadline.hasExpired());
     QByteArray bytes = received;
     received.clear();
     return bytes;

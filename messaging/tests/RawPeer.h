@@ -13,7 +13,7 @@ public:
     void write(const QByteArray &bytes);
     // Waits until exactly these bytes have arrived (more is a failure).
     bool receive(const QByteArray &expected, int timeoutMs = 10000);
-    // Collects what arrives within the given time.
+    // Collects what arrives within the given time, and what had arrived.
     QByteArray receivedWithin(int ms);
     bool waitForDisconnected(int timeoutMs = 10000);
 

@@ -106,8 +106,10 @@ void tst_NQCenter::relaysWholeFramesToOthers()
     QVERIFY(peers[1].receive(a));
     QVERIFY(peers[0].receive(b));
     QVERIFY(peers[2].receive(split ? a : b));
+    // Nothing more: no echo to a writer, no frame twice.
     QCOMPARE(peers[0].receivedWithin(300), QByteArray());
     QCOMPARE(peers[1].receivedWithin(0), QByteArray());
+    QCOMPARE(peers[2].receivedWithin(0), QByteArray());
 }
 
 void tst_NQCenter::oversizedFrameClosesOnlyThatSocket()

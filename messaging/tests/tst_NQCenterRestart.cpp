@@ -1,6 +1,7 @@
 // A center killed under running nodes: they start a new one and rejoin, and
 // a node that starts afterwards still finds them, even one that announced
-// itself before they were back.
+// itself before they were back; a node stopped while it waits for a center
+// stops at once.
 
 #include "NQFrame.h"
 #include "NQFrameReader.h"
@@ -14,6 +15,17 @@
 #include <csignal>
 #include <memory>
 
+namespace {
+
+enum CenterState { CenterRunning, CenterJustLost, CenterUnstartable };
+
+QString startLockPath()
+{
+    return QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName();
+}
+
+} // namespace
+
 class tst_NQCenterRestart : public QObject
 {
     Q_OBJECT
@@ -22,6 +34,8 @@ private slots:
     void cleanup();
     void nodesRejoinANewCenter();
     void announcementBetweenCentersIsAnswered();
+    void stopReturnsPromptly_data();
+    void stopReturnsPromptly();
 
 private:
     void startTwoNodes();
@@ -99,7 +113,7 @@ void tst_NQCenterRestart::announcementBetweenCentersIsAnswered()
     if (QTest::currentTestFailed())
         return;
     const QString a = nodes[0]->name(), b = nodes[1]->name();
-    QLockFile lock(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName());
+    QLockFile lock(startLockPath());
     QVERIFY(lock.lock());
     const QList<qint64> centers = centerProcessesOfThisTest();
     QCOMPARE(centers.size(), 1);
@@ -133,6 +147,75 @@ void tst_NQCenterRestart::announcementBetweenCentersIsAnswered()
     }
     QCOMPARE(nodes[0]->count(QStringLiteral("online %1 hello-b").arg(b)), 1);
     QCOMPARE(nodes[1]->count(QStringLiteral("online %1 hello-a").arg(a)), 1);
+}
+
+void tst_NQCenterRestart::stopReturnsPromptly_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("reply");
+    const QList<QPair<QString, QString>> commands{{QStringLiteral("stop"), QStringLiteral("stopped")},
+                                                  {QStringLiteral("release"), QStringLiteral("released")}};
+    for (const auto &command : commands) {
+        const QByteArray bytes = command.first.toLatin1();
+        const char *verb = bytes.constData();
+        QTest::addRow("%s with the center running", verb) << int(CenterRunning) << command.first << command.second;
+        QTest::addRow("%s in the pause after the center went away", verb)
+            << int(CenterJustLost) << command.first << command.second;
+        QTest::addRow("%s while trying a center that cannot start", verb)
+            << int(CenterUnstartable) << command.first << command.second;
+    }
+}
+
+// A program that closes stops its node on its user's thread: whatever the
+// node is waiting for, that must not hold the program up. Afterwards the
+// library is unloaded and the process exits: no thread of the node may run
+// on into that.
+void tst_NQCenterRestart::stopReturnsPromptly()
+{
+    QFETCH(int, state);
+    QFETCH(QString, command);
+    QFETCH(QString, reply);
+    // The node finds the center program through a link that can be removed.
+    QTemporaryDir folder;
+    const QString link = folder.filePath(QStringLiteral("NQCenter"));
+    QVERIFY(QFile::link(QStringLiteral(STATION_BIN_DIR "/NQCenter"), link));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), folder.path());
+    nodes[0] = std::make_unique<NodeProcess>(QStringLiteral(STATION_TESTS_DIR "/nq_test_node"), QStringList{},
+                                             environment);
+    NodeProcess &node = *nodes[0];
+    node.launch();
+    node.command(QStringLiteral("start\nonline hello-a"));
+    QVERIFY(node.waitForLine(QStringLiteral("started %1 1").arg(node.name()), 60000));
+
+    if (state != CenterRunning) {
+        if (state == CenterUnstartable)
+            QVERIFY(QFile::remove(link));
+        const QList<qint64> centers = centerProcessesOfThisTest();
+        QCOMPARE(centers.size(), 1);
+        ::kill(pid_t(centers.first()), SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(node.countErrors(QStringLiteral("NQNodeServer::closeSocket")) > 0, 10000);
+    }
+    if (state == CenterUnstartable) {
+        QTRY_VERIFY_WITH_TIMEOUT(node.errors().contains(QStringLiteral("start NQCenter.exe failed")), 10000);
+        // The lock is free once the pause is over; the retries go on.
+        QLockFile lock(startLockPath());
+        QVERIFY(lock.tryLock(10000));
+        lock.unlock();
+        QVERIFY(!node.errors().contains(QStringLiteral("NQCenter not reached")));
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    node.command(command);
+    QVERIFY(node.waitForLine(reply, 60000));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 took %2 ms").arg(command).arg(clock.elapsed())));
+
+    node.command(command == QLatin1String("stop") ? QStringLiteral("release\nquit") : QStringLiteral("quit"));
+    int exitCode = -1;
+    QVERIFY(node.waitForExit(30000, &exitCode));
+    QCOMPARE(exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_NQCenterRestart)

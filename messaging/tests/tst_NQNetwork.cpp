@@ -14,6 +14,7 @@ class tst_NQNetwork : public QObject
 private slots:
     void cleanup();
     void routing();
+    void killedPeerIsReportedOnce_data();
     void killedPeerIsReportedOnce();
     void stopEndsCallbacksAndThreads();
     void releasedNodeLeavesExitClean();
@@ -48,9 +49,34 @@ void tst_NQNetwork::routing()
     QCOMPARE(net[2].lines().filter(anyData), QStringList{QStringLiteral("data %1 to-c").arg(a)});
 }
 
+void tst_NQNetwork::killedPeerIsReportedOnce_data()
+{
+    QTest::addColumn<bool>("learnedBeforeAnnouncing");
+    QTest::newRow("all announced at once") << false;
+    // Node 0 connects to node 2 before it has anything to say, and node 2
+    // connects to node 0 once node 0 announces: two sockets to one peer.
+    QTest::newRow("a node learns of the peer before announcing") << true;
+}
+
 void tst_NQNetwork::killedPeerIsReportedOnce()
 {
-    QVERIFY(net.startTogether());
+    QFETCH(bool, learnedBeforeAnnouncing);
+    if (learnedBeforeAnnouncing) {
+        net.launch();
+        net[0].command(QStringLiteral("start"));
+        QVERIFY(net[0].waitForLine(QStringLiteral("started %1 1").arg(net[0].name()), 60000));
+        for (int i = 1; i < 3; ++i)
+            net[i].command(startAndAnnounce(i));
+        QVERIFY(net[0].waitForLine(QStringLiteral("online %1 hello-2").arg(net[2].name()), 60000));
+        net[0].command(QStringLiteral("online hello-0"));
+        QVERIFY(net.allMet());
+        // Node 2 writes on the socket it opened to node 0; once this
+        // arrives, node 0 knows that socket as node 2's as well.
+        net[2].command(QStringLiteral("send %1 ping").arg(net[0].name()));
+        QVERIFY(net[0].waitForLine(QStringLiteral("data %1 ping").arg(net[2].name())));
+    } else {
+        QVERIFY(net.startTogether());
+    }
     const QString victim = net[2].name();
     net[2].kill();
 

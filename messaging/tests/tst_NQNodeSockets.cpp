@@ -1,11 +1,15 @@
 // One node spoken to directly over its local server: framing, who a frame
-// comes from, oversized frames, a stale name and an unreachable center.
+// comes from, oversized frames, names that are no node's, a stale name and
+// an unreachable center.
 
 #include "NQFrame.h"
+#include "NQNames.h"
 #include "NQTestPacket.h"
 #include "NodeProcess.h"
 #include "RawPeer.h"
 
+#include <QLocalServer>
+#include <QLockFile>
 #include <QtTest>
 
 #include <memory>
@@ -29,6 +33,8 @@ private slots:
     void framesAreDeliveredInOrder_data();
     void framesAreDeliveredInOrder();
     void oversizedFrameClosesOnlyThatSocket();
+    void onlyNodeNamesAreUsed_data();
+    void onlyNodeNamesAreUsed();
     void staleNameDoesNotBlockStart();
     void unreachableCenterIsReported();
     void slowCenterIsStillReached();
@@ -119,6 +125,62 @@ void tst_NQNodeSockets::oversizedFrameClosesOnlyThatSocket()
              QStringList{QStringLiteral("offline 1002")});
 }
 
+void tst_NQNodeSockets::onlyNodeNamesAreUsed_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("used");
+    QTest::newRow("a process id") << QStringLiteral("2000000000") << true;
+    QTest::newRow("an absolute path") << QDir::tempPath() + QStringLiteral("/elsewhere") << false;
+    QTest::newRow("the parent folder") << QStringLiteral("../elsewhere") << false;
+    QTest::newRow("a sub-folder") << QStringLiteral("sub/2000") << false;
+    QTest::newRow("a leading zero") << QStringLiteral("02000") << false;
+    QTest::newRow("overlong") << QStringLiteral("20000000000") << false;
+    QTest::newRow("a word") << QStringLiteral("elsewhere") << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+// A name from outside, relayed by the center or identifying a socket, is a
+// socket path to the node: one of a form that no node gives itself is
+// dropped with a log line. A server listens where that path leads.
+void tst_NQNodeSockets::onlyNodeNamesAreUsed()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, used);
+    QVERIFY(startNode(*node));
+    QVERIFY(QDir::temp().mkpath(QStringLiteral("sub")));
+    QLocalServer target;
+    QVERIFY(name.isEmpty() || target.listen(name));
+
+    // Each socket's frames are handled in order: the second frame on each
+    // shows that the first has been. The relayed one goes first, so that the
+    // node does not know the name yet.
+    RawPeer center, direct;
+    QVERIFY(center.connectTo(nqnames::centerServerName()));
+    center.write(frame(name, QStringLiteral("relayed")));
+    center.write(frame(QStringLiteral("1003"), QStringLiteral("relayed-after")));
+    QVERIFY(node->waitForLine(QStringLiteral("online 1003 relayed-after")));
+    QVERIFY(direct.connectTo(node->name()));
+    direct.write(frame(name, QStringLiteral("direct")));
+    direct.write(frame(QStringLiteral("1004"), QStringLiteral("direct-after")));
+    const QString after = node->waitForMatch(QRegularExpression(QStringLiteral(" direct-after$")));
+
+    QStringList online = node->lines().filter(QRegularExpression(QStringLiteral("^online .* (relayed|direct)$")));
+    online.sort();
+    const QString dropped = QStringLiteral("dropping a frame from a peer named");
+    if (used) {
+        QVERIFY(target.waitForNewConnection(10000));
+        QCOMPARE(online, (QStringList{QStringLiteral("online %1 direct").arg(name),
+                                      QStringLiteral("online %1 relayed").arg(name)}));
+        QCOMPARE(after, QStringLiteral("data %1 direct-after").arg(name));
+        QCOMPARE(node->countErrors(dropped), 0);
+    } else {
+        QVERIFY(!target.waitForNewConnection(0));
+        QCOMPARE(online, QStringList());
+        QCOMPARE(after, QStringLiteral("online 1004 direct-after"));
+        QCOMPARE(node->countErrors(dropped), 2);
+    }
+}
+
 // A process that was killed leaves a socket file named by its id; a later
 // process with the same id must still be able to start its node.
 void tst_NQNodeSockets::staleNameDoesNotBlockStart()
@@ -138,8 +200,18 @@ void tst_NQNodeSockets::unreachableCenterIsReported()
     environment.insert(QStringLiteral("PATH"), QStringLiteral("/nonexistent"));
     node = std::make_unique<NodeProcess>(QStringLiteral(STATION_TESTS_DIR "/nq_test_node"), QStringList{},
                                          environment);
-    QVERIFY(startNode(*node));
-    QVERIFY(node->errors().contains(QStringLiteral("start NQCenter.exe failed")));
+    node->launch();
+    node->command(QStringLiteral("start"));
+    QTRY_VERIFY_WITH_TIMEOUT(node->errors().contains(QStringLiteral("start NQCenter.exe failed")), 10000);
+
+    // The start lock covers starting the center, not the wait for it: held
+    // past its stale time, the next node would take it for a dead node's.
+    QLockFile lock(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName());
+    QVERIFY(lock.tryLock(10000));
+    QVERIFY(!node->errors().contains(QStringLiteral("NQCenter not reached")));
+    lock.unlock();
+
+    QVERIFY(node->waitForLine(QStringLiteral("started %1 1").arg(node->name()), 60000));
     QVERIFY(node->errors().contains(QStringLiteral("NQCenter not reached")));
 }
 
