@@ -2,18 +2,17 @@
 // the same 200-byte packets:
 //   raw QLocalSocket, the reference (1.00x);
 //   the floor: a node's thread layout over a plain socket (FloorNode);
-//   NQCore, with its per-packet log lines switched on and off
-//     (QT_LOGGING_RULES, category nq.socket);
+//   NQCore, with its per-packet log lines on and off (the rules of
+//     QT_LOGGING_RULES, category nq.socket, switched in both processes);
 //   ZeroMQ over ipc, one I/O thread each side.
 // Round trip p50, from the callback and to the user's thread where a system
 // has both, and packets per second one way, checked for loss and order.
-// The rounds are interleaved; each figure is the median of its rounds, and
-// each ratio the median of the ratios to raw measured within a round.
+// The systems take turns in short blocks, so that the load of the machine,
+// which changes by the second, weighs on all of them alike.
 //
-//   nq_bench [packets] [rounds]
+//   nq_bench [packets] [rounds]  2>/dev/null   (log lines go to stderr)
 //
-// It runs itself as --driver (one process of a round, which measures) and
-// --peer (the other, which echoes and counts).
+// It runs itself once more with --peer, as the side that echoes and counts.
 
 #include "FloorNode.h"
 #include "INQCore.h"
@@ -27,6 +26,7 @@
 #include <QLibrary>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLoggingCategory>
 #include <QMap>
 #include <QProcess>
 #include <QSemaphore>
@@ -35,13 +35,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace {
 
 constexpr int packetBytes = 200;
-constexpr int roundTrips = 4000;
-constexpr int warmUp = 200;
+constexpr int blockRoundTrips = 250;
 constexpr int replyWaitMs = 10000;
 constexpr int streamWaitMs = 120000;
 // NQTestPacket: type name (4 + 24 bytes), text length (4), UTF-16 text.
@@ -79,6 +81,12 @@ QString loadLine()
         .arg(QString::fromLatin1(fields.value(0)), QString::fromLatin1(fields.value(1)),
              QString::fromLatin1(fields.value(2)))
         .arg(QThread::idealThreadCount());
+}
+
+void setNodeLogs(bool on)
+{
+    QLoggingCategory::setFilterRules(on ? QStringLiteral("nq.socket.debug=true")
+                                        : QStringLiteral("nq.socket.debug=false"));
 }
 
 // --- the systems under test, as both sides see them ----------------------
@@ -177,6 +185,7 @@ public:
         } else if (text.startsWith(QLatin1Char('s')) && text == padded('s', received)) {
             if (++received == expected) {
                 NQTestPacket done(QStringLiteral("done %1").arg(received));
+                received = 0;
                 reply(done);
             }
         }
@@ -189,7 +198,7 @@ private:
 };
 
 // Raw counterpart: the first connection echoes, the second counts bytes and
-// answers one byte when all have arrived. The process ends with the first.
+// answers one byte each time a stream's bytes have all arrived.
 class RawEcho : public QObject
 {
 public:
@@ -205,14 +214,14 @@ private:
     {
         QLocalSocket *socket = server.nextPendingConnection();
         const bool echo = connections++ == 0;
-        if (echo)
-            connect(socket, &QLocalSocket::disconnected, [] { std::_Exit(0); });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, echo] {
             const QByteArray bytes = socket->readAll();
             if (echo)
                 socket->write(bytes);
-            else if ((counted += bytes.size()) == streamBytes)
+            else if ((counted += bytes.size()) == streamBytes) {
+                counted = 0;
                 socket->write("k");
+            }
         });
     }
 
@@ -234,7 +243,10 @@ struct Names
     QString zmq;
 };
 
-int runPeer(const QString &base, int packets, const QStringList &systems)
+
+// Serves every system until the driver closes its standard input; lines on
+// it switch the node's log lines, and are answered once done.
+int runPeer(const QString &base, int packets)
 {
     const Names names(base);
     RawEcho raw(names.raw, qint64(packets) * packetBytes);
@@ -242,31 +254,36 @@ int runPeer(const QString &base, int packets, const QStringList &systems)
     FloorTransport floor;
     Echo floorEcho(packets, [&floor](NQTestPacket &packet) { floor.send(packet); });
     floor.onText = [&floorEcho](const QString &text) { floorEcho.onText(text); };
-    if (systems.contains(QLatin1String("floor")) && !floor.node.listen(names.floor))
-        return 1;
 
     ZmqPair zmq;
     Echo zmqEcho(packets, [&zmq](NQTestPacket &packet) { zmq.send(packet.toByteArray()); });
-    if (systems.contains(QLatin1String("zmq"))) {
-        if (!zmq.bind(names.zmq))
-            return 1;
-        QThread *loop = QThread::create([&zmq, &zmqEcho] {
-            QByteArray bytes;
-            while (zmq.receive(&bytes, -1))
-                zmqEcho.onText(textOf(bytes));
-        });
-        loop->start();
-    }
+    if (!floor.node.listen(names.floor) || !zmq.bind(names.zmq))
+        return 1;
+    QThread *zmqLoop = QThread::create([&zmq, &zmqEcho] {
+        QByteArray bytes;
+        while (zmq.receive(&bytes, -1))
+            zmqEcho.onText(textOf(bytes));
+    });
+    zmqLoop->start();
+
+    QThread *control = QThread::create([] {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            setNodeLogs(line == "logs on");
+            std::printf("%s\n", line.c_str());
+            std::fflush(stdout);
+        }
+        std::_Exit(0);
+    });
     std::printf("ready\n");
     std::fflush(stdout);
 
-    if (systems.contains(QLatin1String("nq"))) {
-        auto *node = new NodeTransport;
-        auto *nodeEcho = new Echo(packets, [node](NQTestPacket &packet) { node->send(packet); });
-        node->onText = [nodeEcho](const QString &text) { nodeEcho->onText(text); };
-        if (!node->start())
-            return 1;
-    }
+    NodeTransport node;
+    Echo nodeEcho(packets, [&node](NQTestPacket &packet) { node.send(packet); });
+    node.onText = [&nodeEcho](const QString &text) { nodeEcho.onText(text); };
+    if (!node.start())
+        return 1;
+    control->start();
     return QCoreApplication::exec();
 }
 
@@ -293,35 +310,30 @@ public:
         return replies.tryAcquire(1, replyWaitMs) && last == text;
     }
 
-    double fromUser()
+    bool fromUser(int count, std::vector<double> *samples)
     {
-        std::vector<double> samples;
         QElapsedTimer timer;
-        for (int i = 0; i < warmUp + roundTrips; ++i) {
+        for (int i = 0; i < count; ++i) {
             NQTestPacket ping(padded('p', i));
             timer.start();
             transport.send(ping);
             if (!replies.tryAcquire(1, replyWaitMs))
-                return 0.0;
-            if (i >= warmUp)
-                samples.push_back(timer.nsecsElapsed() / 1000.0);
+                return false;
+            samples->push_back(timer.nsecsElapsed() / 1000.0);
         }
-        return median(samples);
+        return true;
     }
 
     // As a user that answers on the callback thread: no hand-off to its own
     // thread between a reply and the next ping.
-    double fromCallback()
+    bool fromCallback(int count, std::vector<double> *samples)
     {
-        samples.clear();
-        chained = warmUp + roundTrips;
+        chainSamples = samples;
+        chained = count;
         timer.start();
         NQTestPacket ping(padded('p', chained));
         transport.send(ping);
-        if (!replies.tryAcquire(1, 60000))
-            return 0.0;
-        samples.erase(samples.begin(), samples.begin() + warmUp);
-        return median(samples);
+        return replies.tryAcquire(1, replyWaitMs);
     }
 
     Stream oneWay(int packets)
@@ -346,7 +358,7 @@ private:
             replies.release();
             return;
         }
-        samples.push_back(timer.nsecsElapsed() / 1000.0);
+        chainSamples->push_back(timer.nsecsElapsed() / 1000.0);
         if (--chained == 0) {
             replies.release();
             return;
@@ -361,26 +373,27 @@ private:
     QString last;
     // Owned by the callback thread while a chain runs.
     int chained = 0;
-    std::vector<double> samples;
+    std::vector<double> *chainSamples = nullptr;
     QElapsedTimer timer;
 };
 
-double rawRoundTrip(QLocalSocket &socket)
+bool rawRoundTrip(QLocalSocket &socket, int count, std::vector<double> *samples)
 {
-    std::vector<double> samples;
     const QByteArray message(packetBytes, 'p');
     QElapsedTimer timer;
-    for (int i = 0; i < warmUp + roundTrips; ++i) {
+    for (int i = 0; i < count; ++i) {
         timer.start();
         socket.write(message);
         socket.flush();
         qint64 got = 0;
-        while (got < packetBytes && socket.waitForReadyRead(replyWaitMs))
+        while (got < packetBytes) {
+            if (!socket.waitForReadyRead(replyWaitMs))
+                return false;
             got += socket.readAll().size();
-        if (i >= warmUp)
-            samples.push_back(timer.nsecsElapsed() / 1000.0);
+        }
+        samples->push_back(timer.nsecsElapsed() / 1000.0);
     }
-    return median(samples);
+    return true;
 }
 
 Stream rawOneWay(QLocalSocket &socket, int packets)
@@ -397,27 +410,25 @@ Stream rawOneWay(QLocalSocket &socket, int packets)
     socket.flush();
     while (socket.bytesAvailable() == 0 && socket.waitForReadyRead(streamWaitMs)) {
     }
-    // A byte stream keeps its order; all arrived when the count was met.
-    stream.complete = socket.bytesAvailable() > 0;
+    // A byte stream keeps its order: all arrived when the count was met.
+    stream.complete = socket.read(1) == "k";
     stream.perSecond = packets / (timer.nsecsElapsed() / 1e9);
     return stream;
 }
 
-double zmqRoundTrip(ZmqPair &zmq)
+bool zmqRoundTrip(ZmqPair &zmq, int count, std::vector<double> *samples)
 {
-    std::vector<double> samples;
     QElapsedTimer timer;
     QByteArray reply;
-    for (int i = 0; i < warmUp + roundTrips; ++i) {
+    for (int i = 0; i < count; ++i) {
         NQTestPacket ping(padded('p', i));
         timer.start();
         zmq.send(ping.toByteArray());
         if (!zmq.receive(&reply, replyWaitMs) || textOf(reply) != ping.text)
-            return 0.0;
-        if (i >= warmUp)
-            samples.push_back(timer.nsecsElapsed() / 1000.0);
+            return false;
+        samples->push_back(timer.nsecsElapsed() / 1000.0);
     }
-    return median(samples);
+    return true;
 }
 
 Stream zmqOneWay(ZmqPair &zmq, int packets)
@@ -435,210 +446,203 @@ Stream zmqOneWay(ZmqPair &zmq, int packets)
     return stream;
 }
 
-void emitFigure(const QString &key, double value)
+// What is measured, by name: round trip samples in microseconds, and one
+// figure per stream round.
+struct Results
 {
-    std::printf("%s %.6g\n", qPrintable(key), value);
-    std::fflush(stdout);
+    QMap<QString, std::vector<double>> roundTrips;
+    QMap<QString, std::vector<double>> rates;
+    QMap<QString, bool> complete;
+
+    void addStream(const QString &system, const Stream &stream)
+    {
+        rates[system].push_back(stream.perSecond);
+        complete[system] = complete.value(system, true) && stream.complete;
+    }
+    double p50(const QString &key) const { return median(roundTrips.value(key)); }
+    double ratio(const QString &key) const { return p50(key) / p50(QStringLiteral("raw")); }
+    double rate(const QString &system) const { return median(rates.value(system)); }
+};
+
+QString perSecond(double rate)
+{
+    if (rate >= 1e6)
+        return QString::number(rate / 1e6, 'f', 2) + QStringLiteral("M/s");
+    return QString::number(rate / 1e3, 'f', 0) + QStringLiteral("k/s");
 }
 
-void emitStream(const QString &system, const Stream &stream)
+QString ratio(double value)
 {
-    emitFigure(system + QStringLiteral(".rate"), stream.perSecond);
-    emitFigure(system + QStringLiteral(".complete"), stream.complete ? 1.0 : 0.0);
+    return QString::number(value, 'f', 2) + QLatin1Char('x');
 }
 
-// One round: every named system measured against raw, in this process and
-// a peer process. Prints "system.figure value" lines.
-int runDriver(int packets, const QStringList &systems, const QString &nodeKey)
+void printTable(const Results &results, int packets)
+{
+    const auto oneWay = [&results](const QString &system) {
+        return perSecond(results.rate(system))
+               + (results.complete.value(system) ? QString() : QStringLiteral(", LOST OR REORDERED"));
+    };
+    const auto row = [&](const char *what, const QString &roundTrip, const QString &system) {
+        std::printf("| %s | %s | %s |\n", what, qPrintable(roundTrip), qPrintable(oneWay(system)));
+    };
+    const auto twoWays = [&](const char *what, const QString &system) {
+        row(what, QStringLiteral("%1 from the callback, %2 to the user's thread")
+                      .arg(ratio(results.ratio(system + QStringLiteral(" callback"))),
+                           ratio(results.ratio(system + QStringLiteral(" user")))), system);
+    };
+    std::printf("| system, %d-byte packets | round trip p50 | one way, %d packets |\n|---|---|---|\n",
+                packetBytes, packets);
+    row("raw `QLocalSocket`", QStringLiteral("1.00x (%1 µs)").arg(results.p50(QStringLiteral("raw")), 0, 'f', 1),
+        QStringLiteral("raw"));
+    twoWays("floor: a node's threads and hand-offs, plain socket", QStringLiteral("floor"));
+    twoWays("NQCore, per-packet log lines off", QStringLiteral("nq"));
+    twoWays("NQCore, per-packet log lines on", QStringLiteral("nq logs"));
+    row("ZeroMQ ipc, one I/O thread each side", ratio(results.ratio(QStringLiteral("zmq"))), QStringLiteral("zmq"));
+}
+
+bool printGoal(const QString &what, const QString &measured, bool met)
+{
+    std::printf("goal: %-66s %-22s %s\n", qPrintable(what), qPrintable(measured), met ? "met" : "NOT MET");
+    return met;
+}
+
+bool printGoals(const Results &results)
+{
+    bool met = true;
+    const double floor = results.ratio(QStringLiteral("floor callback"));
+    const double zmq = results.ratio(QStringLiteral("zmq"));
+    for (const QString &system : {QStringLiteral("nq"), QStringLiteral("nq logs")}) {
+        const QString logs = system == QLatin1String("nq") ? QStringLiteral("log lines off")
+                                                            : QStringLiteral("log lines on");
+        const double callback = results.ratio(system + QStringLiteral(" callback"));
+        const double user = results.ratio(system + QStringLiteral(" user"));
+        const double rate = results.rate(system);
+        met &= printGoal(QStringLiteral("NQCore from the callback within 1.15x the floor's, %1").arg(logs),
+                         ratio(callback / floor), callback <= 1.15 * floor);
+        met &= printGoal(QStringLiteral("NQCore from the callback below ZeroMQ's, %1").arg(logs),
+                         QStringLiteral("%1 vs %2").arg(ratio(callback), ratio(zmq)), callback < zmq);
+        met &= printGoal(QStringLiteral("NQCore to the user's thread within 1.3x from the callback, %1").arg(logs),
+                         ratio(user / callback), user <= 1.3 * callback);
+        met &= printGoal(QStringLiteral("NQCore one way at least 300k/s, none lost or reordered, %1").arg(logs),
+                         perSecond(rate), rate >= 300000 && results.complete.value(system));
+    }
+    std::printf("%s\n", met ? "all goals met" : "goals NOT MET");
+    return met;
+}
+
+class Driver
+{
+public:
+    explicit Driver(int packets) : packets(packets) {}
+
+    bool connect();
+    bool measure(int rounds);
+    const Results &results() const { return measured; }
+
+private:
+    bool setLogs(bool on);
+    bool roundTrips();
+    void streams();
+
+    int packets;
+    QProcess peer;
+    QLocalSocket raw;
+    QLocalSocket rawStream;
+    FloorTransport floor;
+    Probe floorProbe{floor};
+    NodeTransport node;
+    Probe nodeProbe{node};
+    ZmqPair zmq;
+    Results measured;
+};
+
+bool Driver::connect()
 {
     const QString base = QStringLiteral("nq-bench-%1").arg(QCoreApplication::applicationPid());
     const Names names(base);
-    QProcess peerProcess;
-    peerProcess.setStandardErrorFile(QProcess::nullDevice());
-    peerProcess.start(QCoreApplication::applicationFilePath(),
-                      {QStringLiteral("--peer"), base, QString::number(packets), systems.join(QLatin1Char(','))});
-    if (!peerProcess.waitForReadyRead(30000) || !peerProcess.readLine().startsWith("ready"))
-        return 1;
-
-    QLocalSocket raw;
-    QLocalSocket rawStream;
+    peer.setStandardErrorFile(QProcess::nullDevice());
+    peer.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peer"), base, QString::number(packets)});
+    if (!peer.waitForReadyRead(30000) || !peer.readLine().startsWith("ready"))
+        return false;
     raw.connectToServer(names.raw);
     rawStream.connectToServer(names.raw);
-    if (!raw.waitForConnected(5000) || !rawStream.waitForConnected(5000))
-        return 1;
-    FloorTransport floor;
-    Probe floorProbe(floor);
-    if (systems.contains(QLatin1String("floor")) && !floor.node.connectTo(names.floor))
-        return 1;
-    ZmqPair zmq;
-    if (systems.contains(QLatin1String("zmq")) && !zmq.connect(names.zmq))
-        return 1;
-    NodeTransport *node = nullptr;
-    std::unique_ptr<Probe> nodeProbe;
-    if (systems.contains(QLatin1String("nq"))) {
-        node = new NodeTransport;
-        nodeProbe.reset(new Probe(*node));
-        if (!node->start() || !node->waitForPeer() || !nodeProbe->waitForText(QStringLiteral("hello")))
-            return 1;
-    }
-
-    emitFigure(QStringLiteral("raw.rt"), rawRoundTrip(raw));
-    if (systems.contains(QLatin1String("floor"))) {
-        emitFigure(QStringLiteral("floor.rt-callback"), floorProbe.fromCallback());
-        emitFigure(QStringLiteral("floor.rt-user"), floorProbe.fromUser());
-    }
-    if (node) {
-        emitFigure(nodeKey + QStringLiteral(".rt-callback"), nodeProbe->fromCallback());
-        emitFigure(nodeKey + QStringLiteral(".rt-user"), nodeProbe->fromUser());
-    }
-    if (systems.contains(QLatin1String("zmq")))
-        emitFigure(QStringLiteral("zmq.rt"), zmqRoundTrip(zmq));
-
-    emitStream(QStringLiteral("raw"), rawOneWay(rawStream, packets));
-    if (systems.contains(QLatin1String("floor")))
-        emitStream(QStringLiteral("floor"), floorProbe.oneWay(packets));
-    if (node)
-        emitStream(nodeKey, nodeProbe->oneWay(packets));
-    if (systems.contains(QLatin1String("zmq")))
-        emitStream(QStringLiteral("zmq"), zmqOneWay(zmq, packets));
-
-    if (node)
-        node->stop();
-    raw.disconnectFromServer();
-    peerProcess.waitForFinished(10000);
-    std::_Exit(0);
+    return raw.waitForConnected(5000) && rawStream.waitForConnected(5000) && floor.node.connectTo(names.floor)
+           && zmq.connect(names.zmq) && node.start() && node.waitForPeer()
+           && nodeProbe.waitForText(QStringLiteral("hello"));
 }
 
-// --- the coordinator ------------------------------------------------------
-
-using Figures = QMap<QString, std::vector<double>>;
-
-bool runRound(int packets, bool nodeLogs, Figures *figures)
+bool Driver::setLogs(bool on)
 {
-    QProcess driver;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                       nodeLogs ? QStringLiteral("nq.socket.debug=true") : QStringLiteral("nq.socket.debug=false"));
-    driver.setProcessEnvironment(environment);
-    driver.setStandardErrorFile(QProcess::nullDevice());
-    // The round with the log lines measures only what they can change.
-    const QString systems = nodeLogs ? QStringLiteral("nq") : QStringLiteral("floor,nq,zmq");
-    driver.start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--driver"), QString::number(packets), systems,
-                  nodeLogs ? QStringLiteral("nq-logs") : QStringLiteral("nq")});
-    if (!driver.waitForFinished(600000) || driver.exitCode() != 0)
+    const QByteArray line = on ? "logs on\n" : "logs off\n";
+    setNodeLogs(on);
+    peer.write(line);
+    while (!peer.canReadLine()) {
+        if (!peer.waitForReadyRead(replyWaitMs))
+            return false;
+    }
+    return peer.readLine() == line;
+}
+
+// One block of each, in turn.
+bool Driver::roundTrips()
+{
+    auto &samples = measured.roundTrips;
+    return rawRoundTrip(raw, blockRoundTrips, &samples[QStringLiteral("raw")])
+           && floorProbe.fromCallback(blockRoundTrips, &samples[QStringLiteral("floor callback")])
+           && floorProbe.fromUser(blockRoundTrips, &samples[QStringLiteral("floor user")])
+           && setLogs(false)
+           && nodeProbe.fromCallback(blockRoundTrips, &samples[QStringLiteral("nq callback")])
+           && nodeProbe.fromUser(blockRoundTrips, &samples[QStringLiteral("nq user")])
+           && setLogs(true)
+           && nodeProbe.fromCallback(blockRoundTrips, &samples[QStringLiteral("nq logs callback")])
+           && nodeProbe.fromUser(blockRoundTrips, &samples[QStringLiteral("nq logs user")])
+           && zmqRoundTrip(zmq, blockRoundTrips, &samples[QStringLiteral("zmq")]);
+}
+
+void Driver::streams()
+{
+    measured.addStream(QStringLiteral("raw"), rawOneWay(rawStream, packets));
+    measured.addStream(QStringLiteral("floor"), floorProbe.oneWay(packets));
+    setLogs(false);
+    measured.addStream(QStringLiteral("nq"), nodeProbe.oneWay(packets));
+    setLogs(true);
+    measured.addStream(QStringLiteral("nq logs"), nodeProbe.oneWay(packets));
+    measured.addStream(QStringLiteral("zmq"), zmqOneWay(zmq, packets));
+}
+
+bool Driver::measure(int rounds)
+{
+    // The first block warms every path up and is not counted.
+    if (!roundTrips())
         return false;
-    QMap<QString, double> round;
-    for (const QByteArray &line : driver.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 2)
-            round.insert(QString::fromLatin1(fields[0]), fields[1].toDouble());
+    measured.roundTrips.clear();
+    for (int round = 0; round < rounds; ++round) {
+        for (int block = 0; block < 5; ++block) {
+            if (!roundTrips())
+                return false;
+        }
+        streams();
     }
-    const double raw = round.value(QStringLiteral("raw.rt"));
-    const double rawRate = round.value(QStringLiteral("raw.rate"));
-    for (auto it = round.constBegin(); it != round.constEnd(); ++it) {
-        (*figures)[it.key()].push_back(it.value());
-        // Ratios within the round, where the load was the same for both.
-        if (it.key().contains(QLatin1String(".rt")) && raw > 0)
-            (*figures)[it.key() + QStringLiteral("/raw")].push_back(it.value() / raw);
-    }
-    (*figures)[QStringLiteral("raw.rate/raw")].push_back(rawRate);
     return true;
 }
 
-QString rate(double perSecond)
+int runDriver(int packets, int rounds)
 {
-    if (perSecond >= 1e6)
-        return QString::number(perSecond / 1e6, 'f', 2) + QStringLiteral("M/s");
-    return QString::number(perSecond / 1e3, 'f', 0) + QStringLiteral("k/s");
-}
-
-class Report
-{
-public:
-    Report(const Figures &figures) : figures(figures) {}
-
-    double value(const QString &key) const { return median(figures.value(key)); }
-    bool complete(const QString &system) const
-    {
-        const std::vector<double> runs = figures.value(system + QStringLiteral(".complete"));
-        return !runs.empty() && std::all_of(runs.begin(), runs.end(), [](double ok) { return ok > 0; });
-    }
-    QString ratio(const QString &key) const { return QString::number(value(key + QStringLiteral("/raw")), 'f', 2) + 'x'; }
-    QString oneWay(const QString &system) const
-    {
-        return rate(value(system + QStringLiteral(".rate")))
-               + (complete(system) ? QString() : QStringLiteral(", LOST OR REORDERED"));
-    }
-    void row(const char *what, const QString &roundTrip, const QString &system) const
-    {
-        std::printf("| %s | %s | %s |\n", what, qPrintable(roundTrip), qPrintable(oneWay(system)));
-    }
-    void twoWay(const char *what, const QString &system) const
-    {
-        row(what, QStringLiteral("%1 from the callback, %2 to the user's thread")
-                      .arg(ratio(system + QStringLiteral(".rt-callback")), ratio(system + QStringLiteral(".rt-user"))),
-            system);
-    }
-    bool goal(const QString &what, double measured, double limit, bool met) const
-    {
-        std::printf("goal: %-62s %6.2f (%s %.2f)  %s\n", qPrintable(what), measured, met ? "<=" : "over", limit,
-                    met ? "met" : "NOT MET");
-        return met;
-    }
-
-private:
-    Figures figures;
-};
-
-int runCoordinator(int packets, int rounds)
-{
-    std::printf("%s\n", qPrintable(loadLine()));
+    std::printf("messaging, two processes: %s\n", qPrintable(loadLine()));
     std::fflush(stdout);
-    Figures figures;
-    for (int round = 0; round < rounds; ++round) {
-        for (bool nodeLogs : {false, true}) {
-            if (!runRound(packets, nodeLogs, &figures)) {
-                std::printf("round %d failed\n", round + 1);
-                return 1;
-            }
-        }
+    Driver driver(packets);
+    if (!driver.connect() || !driver.measure(rounds)) {
+        std::printf("the benchmark could not run\n");
+        return 1;
     }
-    const Report report(figures);
-    std::printf("%d rounds; raw round trip p50 %.1f us; %s\n\n", rounds, report.value(QStringLiteral("raw.rt")),
-                qPrintable(loadLine()));
-    std::printf("| system, %d-byte packets | round trip p50 | one way, %d packets |\n|---|---|---|\n",
-                packetBytes, packets);
-    report.row("raw `QLocalSocket`", QStringLiteral("1.00x"), QStringLiteral("raw"));
-    report.twoWay("floor: a node's threads and hand-offs, plain socket", QStringLiteral("floor"));
-    report.twoWay("NQCore, per-packet log lines off", QStringLiteral("nq"));
-    report.twoWay("NQCore, per-packet log lines on", QStringLiteral("nq-logs"));
-    report.row("ZeroMQ ipc, one I/O thread each side", report.ratio(QStringLiteral("zmq.rt")), QStringLiteral("zmq"));
+    std::printf("%d rounds, each system's round trips in blocks of %d taking turns; %s\n\n", rounds,
+                blockRoundTrips, qPrintable(loadLine()));
+    printTable(driver.results(), packets);
     std::printf("\n");
-
-    const double floorCallback = report.value(QStringLiteral("floor.rt-callback/raw"));
-    const double zmq = report.value(QStringLiteral("zmq.rt/raw"));
-    bool met = true;
-    for (const QString &system : {QStringLiteral("nq"), QStringLiteral("nq-logs")}) {
-        const QString label = system == QLatin1String("nq") ? QStringLiteral("log lines off")
-                                                              : QStringLiteral("log lines on");
-        const double callback = report.value(system + QStringLiteral(".rt-callback/raw"));
-        const double user = report.value(system + QStringLiteral(".rt-user/raw"));
-        const double perSecond = report.value(system + QStringLiteral(".rate"));
-        met &= report.goal(QStringLiteral("NQCore from the callback / floor's, %1").arg(label),
-                           callback / floorCallback, 1.15, callback / floorCallback <= 1.15);
-        met &= report.goal(QStringLiteral("NQCore from the callback / ZeroMQ's, %1").arg(label),
-                           callback / zmq, 1.0, callback < zmq);
-        met &= report.goal(QStringLiteral("NQCore to the user's thread / from the callback, %1").arg(label),
-                           user / callback, 1.3, user / callback <= 1.3);
-        const bool streamMet = perSecond >= 300000 && report.complete(system);
-        std::printf("goal: %-62s %6s (at least 300k/s, none lost)  %s\n",
-                    qPrintable(QStringLiteral("NQCore one way, %1").arg(label)), qPrintable(rate(perSecond)),
-                    streamMet ? "met" : "NOT MET");
-        met &= streamMet;
-    }
-    std::printf("%s\n", met ? "all goals met" : "goals NOT MET");
-    return 0;
+    printGoals(driver.results());
+    std::fflush(stdout);
+    // The node's threads and the peer are left to the end of the process.
+    std::_Exit(0);
 }
 
 } // namespace
@@ -648,10 +652,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.value(1) == QLatin1String("--peer"))
-        return runPeer(arguments.value(2), arguments.value(3).toInt(), arguments.value(4).split(QLatin1Char(',')));
-    if (arguments.value(1) == QLatin1String("--driver"))
-        return runDriver(arguments.value(2).toInt(), arguments.value(3).split(QLatin1Char(',')), arguments.value(4));
+        return runPeer(arguments.value(2), arguments.value(3).toInt());
     const int packets = arguments.size() > 1 ? arguments.value(1).toInt() : 200000;
     const int rounds = arguments.size() > 2 ? arguments.value(2).toInt() : 3;
-    return runCoordinator(packets, rounds);
+    return runDriver(packets, rounds);
 }
