@@ -1,5 +1,6 @@
 #include "NQCenterServer.h"
 
+#include "NQLogging.h"
 #include "NQNames.h"
 #include "platform/ExitProcess.h"
 #include "platform/LocalServerName.h"
@@ -56,7 +57,7 @@ void NQCenterServer::onSocketConnection()
 
 void NQCenterServer::onSocketReadyRead()
 {
-    qDebug() << "NQCenterServer::onSocketReadyRead";
+    qCDebug(nqSocketLog) << "NQCenterServer::onSocketReadyRead";
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket || !sockets.contains(socket))
         return;

@@ -1,6 +1,7 @@
 #include "NQNodeServer.h"
 
 #include "NQDispatcher.h"
+#include "NQLogging.h"
 #include "NQNames.h"
 #include "platform/LocalServerName.h"
 #include "platform/Locate.h"
@@ -127,7 +128,7 @@ void NQNodeServer::watchSocket(QLocalSocket *socket)
 
 void NQNodeServer::onSocketReadyRead()
 {
-    qDebug() << "NQNodeServer::onSocketReadyRead";
+    qCDebug(nqSocketLog) << "NQNodeServer::onSocketReadyRead";
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket)
         return;
