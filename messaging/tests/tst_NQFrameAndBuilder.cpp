@@ -145,6 +145,11 @@ void tst_NQFrameAndBuilder::builder_data()
     QTest::newRow("empty bytes, no empty name") << QStringList{"NQTestPacket=first"} << QByteArray() << QString();
     QTest::newRow("empty bytes, empty name registered") << QStringList{"=empty"} << QByteArray() << "empty";
     QTest::newRow("creator refuses") << QStringList{"NQTestPacket=null"} << test << QString();
+    // What a data stream reads as an empty name.
+    QTest::newRow("null name") << QStringList{"=empty"} << bigEndian32(0xFFFFFFFF) + test << "empty";
+    QTest::newRow("odd name count") << QStringList{"=empty", "N=n"} << bigEndian32(1) + QByteArray("\0N", 2) << "empty";
+    QTest::newRow("name count beyond the bytes") << QStringList{"=empty", "N=n"} << bigEndian32(4) + QByteArray("\0N", 2)
+        << "empty";
 }
 
 // Each registration "type=tag" installs a creator that answers with a packet
