@@ -23,6 +23,7 @@ NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     , dispatcher(new NQDispatcher(callback))
 {
     nodeName = QString::number(QCoreApplication::applicationPid());
+    nameField = NQFrame::encodeName(nodeName);
     // The thread ends when this object is destroyed on it; the node frees
     // the thread's object once it has ended.
     moveToThread(thread);
@@ -88,7 +89,7 @@ bool NQNodeServer::start()
 
 void NQNodeServer::online(QByteArray data)
 {
-    onlinePacket = NQFrame::encode(nodeName, data);
+    onlinePacket = NQFrame::encode(nameField, data);
     // Kept even without a center: peers that announce later get it directly.
     if (centerSocket && centerConnected)
         centerSocket->write(onlinePacket);
@@ -97,7 +98,7 @@ void NQNodeServer::online(QByteArray data)
 void NQNodeServer::send(QString strNodeName, QByteArray data)
 {
     if (QLocalSocket *socket = nodeSockets.value(strNodeName)) {
-        socket->write(NQFrame::encode(nodeName, data));
+        socket->write(NQFrame::encode(nameField, data));
         // Out now rather than on the next turn of the event loop: a reply
         // is often awaited, and the frame is already whole.
         socket->flush();
@@ -132,13 +133,16 @@ void NQNodeServer::onSocketReadyRead()
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket)
         return;
-    NQFrameReader &reader = readers[socket];
-    const QVector<NQFrame> frames = reader.read(socket->readAll());
-    const bool oversized = reader.oversized();
-    // No reference into the map survives handling: it may change meanwhile.
-    for (const NQFrame &frame : frames)
+    readers[socket].append(socket->readAll());
+    // The reader is looked up again for each frame: handling one may close
+    // the socket and drop its reader. A frame keeps its own bytes alive.
+    NQFrame frame;
+    auto reader = readers.find(socket);
+    while (reader != readers.end() && reader->next(&frame)) {
         handleFrame(socket, frame);
-    if (oversized) {
+        reader = readers.find(socket);
+    }
+    if (reader != readers.end() && reader->oversized()) {
         qWarning() << "NQNodeServer::onSocketReadyRead oversized frame, closing the socket";
         closeSocket(socket);
     }
@@ -147,27 +151,29 @@ void NQNodeServer::onSocketReadyRead()
 void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
 {
     if (socket == centerSocket) {
-        if (frame.name == nodeName || !isPeerName(frame.name))
+        const QString name = frame.name();
+        if (name == nodeName || !isPeerName(name))
             return;
-        reportOnline(frame.name, frame.payload);
-        if (!nodeSockets.contains(frame.name))
-            connectNode(frame.name);
+        reportOnline(name, frame.payload());
+        if (!nodeSockets.contains(name))
+            connectNode(name);
     } else if (pending.contains(socket)) {
         identifyPeer(socket, frame);
     } else if (socketNames.contains(socket)) {
         // The socket says who is talking, not the name the frame carries.
-        postData(socketNames.value(socket), frame.payload);
+        postData(socketNames.value(socket), frame.payload());
     }
 }
 
 void NQNodeServer::identifyPeer(QLocalSocket *socket, const NQFrame &frame)
 {
-    if (!isPeerName(frame.name))
+    const QString name = frame.name();
+    if (!isPeerName(name))
         return;
     pending.remove(socket);
-    nodeSockets[frame.name] = socket;
-    socketNames[socket] = frame.name;
-    reportOnline(frame.name, frame.payload);
+    nodeSockets[name] = socket;
+    socketNames[socket] = name;
+    reportOnline(name, frame.payload());
 }
 
 // A peer's name becomes the path of the socket this node connects to it: any

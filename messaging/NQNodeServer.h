@@ -69,6 +69,8 @@ private:
 
     QByteArray onlinePacket;
     QString nodeName;
+    // The name's field of every frame this node sends, encoded once.
+    QByteArray nameField;
     QThread *thread;
     QLocalServer *server;
     QLocalSocket *centerSocket;

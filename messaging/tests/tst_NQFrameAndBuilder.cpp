@@ -117,10 +117,11 @@ void tst_NQFrameAndBuilder::reader()
     QStringList gotNames;
     QList<QByteArray> gotPayloads;
     for (const QByteArray &chunk : chunks) {
-        for (const NQFrame &frame : reader.read(chunk)) {
-            gotNames << frame.name;
-            gotPayloads << frame.payload;
-            QCOMPARE(frame.bytes, frameOf(frame.name, frame.payload));
+        reader.append(chunk);
+        for (NQFrame frame; reader.next(&frame);) {
+            gotNames << frame.name();
+            gotPayloads << frame.payload();
+            QCOMPARE(QByteArray(frame.data(), frame.size()), frameOf(frame.name(), frame.payload()));
         }
     }
     QCOMPARE(gotNames, names);
