@@ -33,6 +33,30 @@ bool NQDispatcher::isCallbackThread() const
     return QThread::currentThread() == thread;
 }
 
+void NQDispatcher::post(Notice notice, const QString &name, const QByteArray &data)
+{
+    if (posted.push({notice, name, data}))
+        QMetaObject::invokeMethod(this, [this] { deliverPosted(); }, Qt::QueuedConnection);
+}
+
+void NQDispatcher::deliverPosted()
+{
+    Posted next;
+    while (posted.take(&next)) {
+        switch (next.notice) {
+        case Notice::Online:
+            dispatchNodeOnline(next.name, next.data);
+            break;
+        case Notice::Data:
+            dispatchNodeData(next.name, next.data);
+            break;
+        case Notice::Offline:
+            dispatchNodeOffline(next.name);
+            break;
+        }
+    }
+}
+
 // The packet is built only when it can be delivered, so none is built and
 // then dropped; once handed over it belongs to the callee.
 template<typename Deliver>

@@ -14,6 +14,7 @@
 #include <QLockFile>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QVarLengthArray>
 
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     : thread(new QThread)
@@ -97,12 +98,42 @@ void NQNodeServer::online(QByteArray data)
 
 void NQNodeServer::send(QString strNodeName, QByteArray data)
 {
-    if (QLocalSocket *socket = nodeSockets.value(strNodeName)) {
-        socket->write(NQFrame::encode(nameField, data));
-        // Out now rather than on the next turn of the event loop: a reply
-        // is often awaited, and the frame is already whole.
+    // Out now rather than on the next turn of the event loop: a reply is
+    // often awaited, and the frame is already whole.
+    if (QLocalSocket *socket = writeFrame(strNodeName, data))
         socket->flush();
+}
+
+QLocalSocket *NQNodeServer::writeFrame(const QString &peer, const QByteArray &data)
+{
+    QLocalSocket *socket = nodeSockets.value(peer);
+    if (socket)
+        socket->write(NQFrame::encode(nameField, data));
+    return socket;
+}
+
+void NQNodeServer::handOff(const QString &peer, const QByteArray &data, bool announce)
+{
+    if (outbox.push({peer, data, announce}))
+        QMetaObject::invokeMethod(this, [this] { sendHandedOff(); }, Qt::QueuedConnection);
+}
+
+// A burst of packets to one peer leaves in one write to its socket, at the
+// burst's end; a lone packet leaves at once, as from send().
+void NQNodeServer::sendHandedOff()
+{
+    QVarLengthArray<QLocalSocket *, 4> written;
+    Outgoing next;
+    while (outbox.take(&next)) {
+        if (next.announce) {
+            online(next.data);
+        } else if (QLocalSocket *socket = writeFrame(next.peer, next.data)) {
+            if (!written.contains(socket))
+                written.append(socket);
+        }
     }
+    for (QLocalSocket *socket : written)
+        socket->flush();
 }
 
 QString NQNodeServer::getNodeName()
@@ -340,15 +371,15 @@ void NQNodeServer::forgetPeer(QLocalSocket *socket)
 
 void NQNodeServer::postOnline(const QString &name, const QByteArray &data)
 {
-    QMetaObject::invokeMethod(dispatcher, "dispatchNodeOnline", Q_ARG(QString, name), Q_ARG(QByteArray, data));
+    dispatcher->post(NQDispatcher::Notice::Online, name, data);
 }
 
 void NQNodeServer::postData(const QString &name, const QByteArray &data)
 {
-    QMetaObject::invokeMethod(dispatcher, "dispatchNodeData", Q_ARG(QString, name), Q_ARG(QByteArray, data));
+    dispatcher->post(NQDispatcher::Notice::Data, name, data);
 }
 
 void NQNodeServer::postOffline(const QString &name)
 {
-    QMetaObject::invokeMethod(dispatcher, "dispatchNodeOffline", Q_ARG(QString, name));
+    dispatcher->post(NQDispatcher::Notice::Offline, name);
 }
