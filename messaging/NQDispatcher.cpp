@@ -9,6 +9,7 @@ NQDispatcher::NQDispatcher(INQNodeCallback *callback, QObject *parent)
     : QObject(parent)
     , callback(callback)
     , thread(new QThread)
+    , posted(this, staticMetaObject, "deliverPosted()")
 {
     moveToThread(thread);
     thread->start(QThread::InheritPriority);
@@ -35,8 +36,7 @@ bool NQDispatcher::isCallbackThread() const
 
 void NQDispatcher::post(Notice notice, const QString &name, const QByteArray &data)
 {
-    if (posted.push({notice, name, data}))
-        QMetaObject::invokeMethod(this, [this] { deliverPosted(); }, Qt::QueuedConnection);
+    posted.push({notice, name, data});
 }
 
 void NQDispatcher::deliverPosted()

@@ -47,7 +47,7 @@ private:
         QByteArray data;
     };
 
-    void deliverPosted();
+    Q_INVOKABLE void deliverPosted();
     template<typename Deliver>
     void deliverPacket(const QByteArray &data, Deliver deliver);
 

@@ -22,6 +22,7 @@ NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     , centerSocket(new QLocalSocket(this))
     , lockFile(new QLockFile(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName()))
     , dispatcher(new NQDispatcher(callback))
+    , outbox(this, staticMetaObject, "sendHandedOff()")
 {
     nodeName = QString::number(QCoreApplication::applicationPid());
     nameField = NQFrame::encodeName(nodeName);
@@ -114,8 +115,7 @@ QLocalSocket *NQNodeServer::writeFrame(const QString &peer, const QByteArray &da
 
 void NQNodeServer::handOff(const QString &peer, const QByteArray &data, bool announce)
 {
-    if (outbox.push({peer, data, announce}))
-        QMetaObject::invokeMethod(this, [this] { sendHandedOff(); }, Qt::QueuedConnection);
+    outbox.push({peer, data, announce});
 }
 
 // A burst of packets to one peer leaves in one write to its socket, at the

@@ -61,7 +61,7 @@ private:
         bool announce = false;
     };
 
-    void sendHandedOff();
+    Q_INVOKABLE void sendHandedOff();
     QLocalSocket *writeFrame(const QString &peer, const QByteArray &data);
     void connectCenter();
     bool startCenter();
