@@ -8,7 +8,8 @@
 // Round trip p50, from the callback and to the user's thread where a system
 // has both, and packets per second one way, checked for loss and order.
 // The systems take turns in short blocks, so that the load of the machine,
-// which changes by the second, weighs on all of them alike.
+// which changes by the second, weighs on all of them alike; a ratio is the
+// median of the ratios within each block.
 //
 //   nq_bench [packets] [rounds]  2>/dev/null   (log lines go to stderr)
 //
@@ -36,14 +37,14 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr int packetBytes = 200;
-constexpr int blockRoundTrips = 250;
+constexpr int blockRoundTrips = 100;
+constexpr int blocksPerRound = 12;
 constexpr int replyWaitMs = 10000;
 constexpr int streamWaitMs = 120000;
 // NQTestPacket: type name (4 + 24 bytes), text length (4), UTF-16 text.
@@ -446,8 +447,8 @@ Stream zmqOneWay(ZmqPair &zmq, int packets)
     return stream;
 }
 
-// What is measured, by name: round trip samples in microseconds, and one
-// figure per stream round.
+// What is measured, by name: the round trip p50 of each block in
+// microseconds, and one figure per stream round.
 struct Results
 {
     QMap<QString, std::vector<double>> roundTrips;
@@ -460,7 +461,16 @@ struct Results
         complete[system] = complete.value(system, true) && stream.complete;
     }
     double p50(const QString &key) const { return median(roundTrips.value(key)); }
-    double ratio(const QString &key) const { return p50(key) / p50(QStringLiteral("raw")); }
+    // Taken block by block, between figures measured a moment apart.
+    double ratio(const QString &key, const QString &reference = QStringLiteral("raw")) const
+    {
+        const std::vector<double> values = roundTrips.value(key);
+        const std::vector<double> references = roundTrips.value(reference);
+        std::vector<double> ratios;
+        for (size_t i = 0; i < values.size() && i < references.size(); ++i)
+            ratios.push_back(values[i] / references[i]);
+        return median(ratios);
+    }
     double rate(const QString &system) const { return median(rates.value(system)); }
 };
 
@@ -509,20 +519,20 @@ bool printGoal(const QString &what, const QString &measured, bool met)
 bool printGoals(const Results &results)
 {
     bool met = true;
-    const double floor = results.ratio(QStringLiteral("floor callback"));
-    const double zmq = results.ratio(QStringLiteral("zmq"));
     for (const QString &system : {QStringLiteral("nq"), QStringLiteral("nq logs")}) {
         const QString logs = system == QLatin1String("nq") ? QStringLiteral("log lines off")
                                                             : QStringLiteral("log lines on");
-        const double callback = results.ratio(system + QStringLiteral(" callback"));
-        const double user = results.ratio(system + QStringLiteral(" user"));
+        const QString callback = system + QStringLiteral(" callback");
+        const double toFloor = results.ratio(callback, QStringLiteral("floor callback"));
+        const double toZmq = results.ratio(callback, QStringLiteral("zmq"));
+        const double toCallback = results.ratio(system + QStringLiteral(" user"), callback);
         const double rate = results.rate(system);
         met &= printGoal(QStringLiteral("NQCore from the callback within 1.15x the floor's, %1").arg(logs),
-                         ratio(callback / floor), callback <= 1.15 * floor);
+                         ratio(toFloor), toFloor <= 1.15);
         met &= printGoal(QStringLiteral("NQCore from the callback below ZeroMQ's, %1").arg(logs),
-                         QStringLiteral("%1 vs %2").arg(ratio(callback), ratio(zmq)), callback < zmq);
+                         ratio(toZmq), toZmq < 1.0);
         met &= printGoal(QStringLiteral("NQCore to the user's thread within 1.3x from the callback, %1").arg(logs),
-                         ratio(user / callback), user <= 1.3 * callback);
+                         ratio(toCallback), toCallback <= 1.3);
         met &= printGoal(QStringLiteral("NQCore one way at least 300k/s, none lost or reordered, %1").arg(logs),
                          perSecond(rate), rate >= 300000 && results.complete.value(system));
     }
@@ -586,8 +596,8 @@ bool Driver::setLogs(bool on)
 // One block of each, in turn.
 bool Driver::roundTrips()
 {
-    auto &samples = measured.roundTrips;
-    return rawRoundTrip(raw, blockRoundTrips, &samples[QStringLiteral("raw")])
+    QMap<QString, std::vector<double>> samples;
+    const bool complete = rawRoundTrip(raw, blockRoundTrips, &samples[QStringLiteral("raw")])
            && floorProbe.fromCallback(blockRoundTrips, &samples[QStringLiteral("floor callback")])
            && floorProbe.fromUser(blockRoundTrips, &samples[QStringLiteral("floor user")])
            && setLogs(false)
@@ -597,6 +607,9 @@ bool Driver::roundTrips()
            && nodeProbe.fromCallback(blockRoundTrips, &samples[QStringLiteral("nq logs callback")])
            && nodeProbe.fromUser(blockRoundTrips, &samples[QStringLiteral("nq logs user")])
            && zmqRoundTrip(zmq, blockRoundTrips, &samples[QStringLiteral("zmq")]);
+    for (auto it = samples.cbegin(); it != samples.cend(); ++it)
+        measured.roundTrips[it.key()].push_back(median(it.value()));
+    return complete;
 }
 
 void Driver::streams()
@@ -617,7 +630,7 @@ bool Driver::measure(int rounds)
         return false;
     measured.roundTrips.clear();
     for (int round = 0; round < rounds; ++round) {
-        for (int block = 0; block < 5; ++block) {
+        for (int block = 0; block < blocksPerRound; ++block) {
             if (!roundTrips())
                 return false;
         }
@@ -635,8 +648,8 @@ int runDriver(int packets, int rounds)
         std::printf("the benchmark could not run\n");
         return 1;
     }
-    std::printf("%d rounds, each system's round trips in blocks of %d taking turns; %s\n\n", rounds,
-                blockRoundTrips, qPrintable(loadLine()));
+    std::printf("%d blocks of %d round trips and %d one-way streams per system, taking turns; %s\n\n",
+                rounds * blocksPerRound, blockRoundTrips, rounds, qPrintable(loadLine()));
     printTable(driver.results(), packets);
     std::printf("\n");
     printGoals(driver.results());
