@@ -54,7 +54,12 @@ QString NQBasePacket::readString(QDataStream &stream)
 
 INQData *NQBasePacket::readFrom(NQBasePacket *packet, const QByteArray &bytes)
 {
+    const QString expected = packet->m_type;
     QDataStream stream(bytes);
     packet->read(stream);
+    if (packet->m_type != expected) {
+        delete packet;
+        return nullptr;
+    }
     return packet;
 }

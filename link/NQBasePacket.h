@@ -32,8 +32,9 @@ protected:
     // bytes happen to come next.
     static QString readString(QDataStream &stream);
 
-    // The tail of every creator: fills a fresh packet from the whole payload,
-    // type name included.
+    // The whole of every creator: fills a fresh packet, made with its own
+    // type name, from the payload in one read, and refuses the payload
+    // (null) when the type name it read is another.
     static INQData *readFrom(NQBasePacket *packet, const QByteArray &bytes);
 
 private:

@@ -17,8 +17,6 @@ const QString &NQOnlinePacket::typeName()
 
 INQData *NQOnlinePacket::create(QByteArray bytes)
 {
-    if (typeOf(bytes) != typeName())
-        return nullptr;
     return readFrom(new NQOnlinePacket(QStringLiteral("")), bytes);
 }
 

@@ -15,7 +15,5 @@ const QString &NQ_GET_RPCPacket::typeName()
 
 INQData *NQ_GET_RPCPacket::create(QByteArray bytes)
 {
-    if (typeOf(bytes) != typeName())
-        return nullptr;
     return readFrom(new NQ_GET_RPCPacket(QStringLiteral(""), QStringLiteral("")), bytes);
 }

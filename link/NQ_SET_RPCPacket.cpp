@@ -15,7 +15,5 @@ const QString &NQ_SET_RPCPacket::typeName()
 
 INQData *NQ_SET_RPCPacket::create(QByteArray bytes)
 {
-    if (typeOf(bytes) != typeName())
-        return nullptr;
     return readFrom(new NQ_SET_RPCPacket(QStringLiteral(""), QStringLiteral("")), bytes);
 }

@@ -1,5 +1,6 @@
 #include "NQCenterServer.h"
 
+#include "NQLogging.h"
 #include "NQNames.h"
 #include "platform/ExitProcess.h"
 #include "platform/LocalServerName.h"
@@ -56,26 +57,27 @@ void NQCenterServer::onSocketConnection()
 
 void NQCenterServer::onSocketReadyRead()
 {
-    qDebug() << "NQCenterServer::onSocketReadyRead";
+    qCDebug(nqSocketLog) << "NQCenterServer::onSocketReadyRead";
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket || !sockets.contains(socket))
         return;
+    // Relaying only queues bytes on other sockets: the reader stays put.
     NQFrameReader &reader = readers[socket];
-    const QVector<NQFrame> frames = reader.read(socket->readAll());
-    const bool oversized = reader.oversized();
-    for (const NQFrame &frame : frames)
-        relay(socket, frame.bytes);
-    if (oversized) {
+    reader.append(socket->readAll());
+    NQFrame frame;
+    while (reader.next(&frame))
+        relay(socket, frame);
+    if (reader.oversized()) {
         qWarning() << "NQCenterServer::onSocketReadyRead oversized frame, closing the socket";
         dropSocket(socket);
     }
 }
 
-void NQCenterServer::relay(QLocalSocket *writer, const QByteArray &frame)
+void NQCenterServer::relay(QLocalSocket *writer, const NQFrame &frame)
 {
     for (QLocalSocket *socket : qAsConst(sockets)) {
         if (socket != writer)
-            socket->write(frame);
+            socket->write(frame.data(), frame.size());
     }
 }
 

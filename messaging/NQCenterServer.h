@@ -28,7 +28,7 @@ public slots:
 
 private:
     NQCenterServer();
-    void relay(QLocalSocket *writer, const QByteArray &frame);
+    void relay(QLocalSocket *writer, const NQFrame &frame);
     void dropSocket(QLocalSocket *socket);
 
     QThread *thread;

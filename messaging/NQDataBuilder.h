@@ -2,8 +2,11 @@
 
 #include "INQCore.h"
 
-#include <QMap>
+#include <QByteArray>
+#include <QHash>
 #include <QMutex>
+
+#include <memory>
 
 // The process-wide registry from a packet type name to its creator. Every
 // node's dispatcher builds through it, each on its own thread, while users
@@ -20,6 +23,9 @@ public:
     INQData *build(QByteArray bytes);
 
 private:
-    QMap<QString, Creator> creators;
+    // Keyed by the type name as it stands at the front of a packet's bytes
+    // (its UTF-16 big-endian code units), so that a packet finds its creator
+    // without being read twice: the creator is the one that reads it.
+    QHash<QByteArray, std::shared_ptr<const Creator>> creators;
     QMutex mutex;
 };

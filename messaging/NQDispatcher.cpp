@@ -9,6 +9,7 @@ NQDispatcher::NQDispatcher(INQNodeCallback *callback, QObject *parent)
     : QObject(parent)
     , callback(callback)
     , thread(new QThread)
+    , posted(this, staticMetaObject, "deliverPosted()")
 {
     moveToThread(thread);
     thread->start(QThread::InheritPriority);
@@ -31,6 +32,29 @@ void NQDispatcher::detachCallback()
 bool NQDispatcher::isCallbackThread() const
 {
     return QThread::currentThread() == thread;
+}
+
+void NQDispatcher::post(Notice notice, const QString &name, const QByteArray &data)
+{
+    posted.push({notice, name, data});
+}
+
+void NQDispatcher::deliverPosted()
+{
+    Posted next;
+    while (posted.take(&next)) {
+        switch (next.notice) {
+        case Notice::Online:
+            dispatchNodeOnline(next.name, next.data);
+            break;
+        case Notice::Data:
+            dispatchNodeData(next.name, next.data);
+            break;
+        case Notice::Offline:
+            dispatchNodeOffline(next.name);
+            break;
+        }
+    }
 }
 
 // The packet is built only when it can be delivered, so none is built and

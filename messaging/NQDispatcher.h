@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NQHandOff.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -27,12 +29,25 @@ public:
     // Whether the caller runs on the thread that calls the callback.
     bool isCallbackThread() const;
 
+    enum class Notice { Online, Data, Offline };
+    // From the node server's thread: delivered on the dispatcher's thread,
+    // after every notice posted before it.
+    void post(Notice notice, const QString &name, const QByteArray &data = QByteArray());
+
 public slots:
     void dispatchNodeOnline(QString strNodeName, QByteArray data);
     void dispatchNodeData(QString strNodeName, QByteArray data);
     void dispatchNodeOffline(QString strNodeName);
 
 private:
+    struct Posted
+    {
+        Notice notice;
+        QString name;
+        QByteArray data;
+    };
+
+    Q_INVOKABLE void deliverPosted();
     template<typename Deliver>
     void deliverPacket(const QByteArray &data, Deliver deliver);
 
@@ -42,4 +57,5 @@ private:
     // a callback may stop its own node. A standard mutex rather than Qt's,
     // whose locking ThreadSanitizer cannot see.
     std::recursive_mutex mutex;
+    NQHandOff<Posted> posted;
 };

@@ -3,7 +3,6 @@
 #include "NQFrame.h"
 
 #include <QByteArray>
-#include <QVector>
 
 // The receive buffer of one socket. Reads arrive in arbitrary pieces: a frame
 // may be split across reads and one read may hold several frames, so bytes
@@ -15,16 +14,15 @@ public:
     static constexpr quint32 maxNameBytes = 1024;
     static constexpr quint32 maxPayloadBytes = 16 * 1024 * 1024;
 
-    // Adds the bytes of one read and takes out every frame now complete, in
-    // order. After a count beyond the limits nothing more comes out.
-    QVector<NQFrame> read(const QByteArray &bytes);
+    // Adds the bytes of one read.
+    void append(const QByteArray &bytes);
+    // Takes out the next complete frame, in order; false while none is whole
+    // and for ever after a count beyond the limits.
+    bool next(NQFrame *frame);
     bool oversized() const { return tooLarge; }
 
 private:
-    enum class Result { Frame, NeedMore, Oversized };
-
-    Result next(NQFrame *frame);
-    bool fieldAt(int offset, quint32 limit, quint32 *length, Result *result) const;
+    bool fieldAt(int offset, quint32 limit, quint32 *count, int *length);
 
     QByteArray buffer;
     int consumed = 0;

@@ -41,16 +41,14 @@ bool NQNode::start(INQNodeCallback *callback)
 bool NQNode::online(INQData *packet)
 {
     if (server)
-        QMetaObject::invokeMethod(server, "online", Q_ARG(QByteArray, packet->toByteArray()));
+        server->handOff(QString(), packet->toByteArray(), true);
     return true;
 }
 
 bool NQNode::send(QString nodeName, INQData *packet)
 {
-    if (server) {
-        QMetaObject::invokeMethod(server, "send", Q_ARG(QString, nodeName),
-                                  Q_ARG(QByteArray, packet->toByteArray()));
-    }
+    if (server)
+        server->handOff(nodeName, packet->toByteArray(), false);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "NQNodeServer.h"
 
 #include "NQDispatcher.h"
+#include "NQLogging.h"
 #include "NQNames.h"
 #include "platform/LocalServerName.h"
 #include "platform/Locate.h"
@@ -13,6 +14,7 @@
 #include <QLockFile>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QVarLengthArray>
 
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     : thread(new QThread)
@@ -20,8 +22,10 @@ NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     , centerSocket(new QLocalSocket(this))
     , lockFile(new QLockFile(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName()))
     , dispatcher(new NQDispatcher(callback))
+    , outbox(this, staticMetaObject, "sendHandedOff()")
 {
     nodeName = QString::number(QCoreApplication::applicationPid());
+    nameField = NQFrame::encodeName(nodeName);
     // The thread ends when this object is destroyed on it; the node frees
     // the thread's object once it has ended.
     moveToThread(thread);
@@ -87,7 +91,7 @@ bool NQNodeServer::start()
 
 void NQNodeServer::online(QByteArray data)
 {
-    onlinePacket = NQFrame::encode(nodeName, data);
+    onlinePacket = NQFrame::encode(nameField, data);
     // Kept even without a center: peers that announce later get it directly.
     if (centerSocket && centerConnected)
         centerSocket->write(onlinePacket);
@@ -95,12 +99,41 @@ void NQNodeServer::online(QByteArray data)
 
 void NQNodeServer::send(QString strNodeName, QByteArray data)
 {
-    if (QLocalSocket *socket = nodeSockets.value(strNodeName)) {
-        socket->write(NQFrame::encode(nodeName, data));
-        // Out now rather than on the next turn of the event loop: a reply
-        // is often awaited, and the frame is already whole.
+    // Out now rather than on the next turn of the event loop: a reply is
+    // often awaited, and the frame is already whole.
+    if (QLocalSocket *socket = writeFrame(strNodeName, data))
         socket->flush();
+}
+
+QLocalSocket *NQNodeServer::writeFrame(const QString &peer, const QByteArray &data)
+{
+    QLocalSocket *socket = nodeSockets.value(peer);
+    if (socket)
+        socket->write(NQFrame::encode(nameField, data));
+    return socket;
+}
+
+void NQNodeServer::handOff(const QString &peer, const QByteArray &data, bool announce)
+{
+    outbox.push({peer, data, announce});
+}
+
+// A burst of packets to one peer leaves in one write to its socket, at the
+// burst's end; a lone packet leaves at once, as from send().
+void NQNodeServer::sendHandedOff()
+{
+    QVarLengthArray<QLocalSocket *, 4> written;
+    Outgoing next;
+    while (outbox.take(&next)) {
+        if (next.announce) {
+            online(next.data);
+        } else if (QLocalSocket *socket = writeFrame(next.peer, next.data)) {
+            if (!written.contains(socket))
+                written.append(socket);
+        }
     }
+    for (QLocalSocket *socket : written)
+        socket->flush();
 }
 
 QString NQNodeServer::getNodeName()
@@ -127,17 +160,20 @@ void NQNodeServer::watchSocket(QLocalSocket *socket)
 
 void NQNodeServer::onSocketReadyRead()
 {
-    qDebug() << "NQNodeServer::onSocketReadyRead";
+    qCDebug(nqSocketLog) << "NQNodeServer::onSocketReadyRead";
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket)
         return;
-    NQFrameReader &reader = readers[socket];
-    const QVector<NQFrame> frames = reader.read(socket->readAll());
-    const bool oversized = reader.oversized();
-    // No reference into the map survives handling: it may change meanwhile.
-    for (const NQFrame &frame : frames)
+    readers[socket].append(socket->readAll());
+    // The reader is looked up again for each frame: handling one may close
+    // the socket and drop its reader. A frame keeps its own bytes alive.
+    NQFrame frame;
+    auto reader = readers.find(socket);
+    while (reader != readers.end() && reader->next(&frame)) {
         handleFrame(socket, frame);
-    if (oversized) {
+        reader = readers.find(socket);
+    }
+    if (reader != readers.end() && reader->oversized()) {
         qWarning() << "NQNodeServer::onSocketReadyRead oversized frame, closing the socket";
         closeSocket(socket);
     }
@@ -146,27 +182,29 @@ void NQNodeServer::onSocketReadyRead()
 void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
 {
     if (socket == centerSocket) {
-        if (frame.name == nodeName || !isPeerName(frame.name))
+        const QString name = frame.name();
+        if (name == nodeName || !isPeerName(name))
             return;
-        reportOnline(frame.name, frame.payload);
-        if (!nodeSockets.contains(frame.name))
-            connectNode(frame.name);
+        reportOnline(name, frame.payload());
+        if (!nodeSockets.contains(name))
+            connectNode(name);
     } else if (pending.contains(socket)) {
         identifyPeer(socket, frame);
     } else if (socketNames.contains(socket)) {
         // The socket says who is talking, not the name the frame carries.
-        postData(socketNames.value(socket), frame.payload);
+        postData(socketNames.value(socket), frame.payload());
     }
 }
 
 void NQNodeServer::identifyPeer(QLocalSocket *socket, const NQFrame &frame)
 {
-    if (!isPeerName(frame.name))
+    const QString name = frame.name();
+    if (!isPeerName(name))
         return;
     pending.remove(socket);
-    nodeSockets[frame.name] = socket;
-    socketNames[socket] = frame.name;
-    reportOnline(frame.name, frame.payload);
+    nodeSockets[name] = socket;
+    socketNames[socket] = name;
+    reportOnline(name, frame.payload());
 }
 
 // A peer's name becomes the path of the socket this node connects to it: any
@@ -333,15 +371,15 @@ void NQNodeServer::forgetPeer(QLocalSocket *socket)
 
 void NQNodeServer::postOnline(const QString &name, const QByteArray &data)
 {
-    QMetaObject::invokeMethod(dispatcher, "dispatchNodeOnline", Q_ARG(QString, name), Q_ARG(QByteArray, data));
+    dispatcher->post(NQDispatcher::Notice::Online, name, data);
 }
 
 void NQNodeServer::postData(const QString &name, const QByteArray &data)
 {
-    QMetaObject::invokeMethod(dispatcher, "dispatchNodeData", Q_ARG(QString, name), Q_ARG(QByteArray, data));
+    dispatcher->post(NQDispatcher::Notice::Data, name, data);
 }
 
 void NQNodeServer::postOffline(const QString &name)
 {
-    QMetaObject::invokeMethod(dispatcher, "dispatchNodeOffline", Q_ARG(QString, name));
+    dispatcher->post(NQDispatcher::Notice::Offline, name);
 }

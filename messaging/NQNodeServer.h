@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NQFrameReader.h"
+#include "NQHandOff.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -38,6 +39,9 @@ public:
     // the start lock, the pause after starting the center and the attempts
     // to reach it end at once, so that the deletion is not held up.
     void requestStop();
+    // From the user's thread: the packet is announced (announce) or sent to
+    // the peer on the server's thread, after everything handed off before.
+    void handOff(const QString &peer, const QByteArray &data, bool announce);
 
 public slots:
     bool start();
@@ -50,6 +54,15 @@ public slots:
     void onSocketStateChanged(QLocalSocket::LocalSocketState state);
 
 private:
+    struct Outgoing
+    {
+        QString peer;
+        QByteArray data;
+        bool announce = false;
+    };
+
+    Q_INVOKABLE void sendHandedOff();
+    QLocalSocket *writeFrame(const QString &peer, const QByteArray &data);
     void connectCenter();
     bool startCenter();
     bool reachCenter();
@@ -69,6 +82,8 @@ private:
 
     QByteArray onlinePacket;
     QString nodeName;
+    // The name's field of every frame this node sends, encoded once.
+    QByteArray nameField;
     QThread *thread;
     QLocalServer *server;
     QLocalSocket *centerSocket;
@@ -90,4 +105,5 @@ private:
     std::mutex stopMutex;
     std::condition_variable stopWake;
     bool stopping = false;
+    NQHandOff<Outgoing> outbox;
 };

@@ -62,19 +62,22 @@ Expected readWhole(const QByteArray &stream)
 // frame encodes back to the very same bytes, which is what relaying needs.
 void checkFields(const NQFrame &frame)
 {
-    const quint32 nameCount = qFromBigEndian<quint32>(frame.bytes.constData());
+    const QByteArray bytes(frame.data(), frame.size());
+    const QString name = frame.name();
+    const QByteArray payload = frame.payload();
+    const quint32 nameCount = qFromBigEndian<quint32>(bytes.constData());
     if (nameCount == nullCount)
-        FUZZ_CHECK(frame.name.isNull());
+        FUZZ_CHECK(name.isNull());
     else
-        FUZZ_CHECK(frame.name.size() == int(nameCount / 2));
+        FUZZ_CHECK(name.size() == int(nameCount / 2));
     const int payloadAt = 4 + int(nameCount == nullCount ? 0 : nameCount);
-    const quint32 payloadCount = qFromBigEndian<quint32>(frame.bytes.constData() + payloadAt);
+    const quint32 payloadCount = qFromBigEndian<quint32>(bytes.constData() + payloadAt);
     if (payloadCount == nullCount)
-        FUZZ_CHECK(frame.payload.isNull());
+        FUZZ_CHECK(payload.isNull());
     else
-        FUZZ_CHECK(frame.payload == frame.bytes.mid(payloadAt + 4));
+        FUZZ_CHECK(payload == bytes.mid(payloadAt + 4));
     if (nameCount == nullCount || nameCount % 2 == 0)
-        FUZZ_CHECK(NQFrame::encode(frame.name, frame.payload) == frame.bytes);
+        FUZZ_CHECK(NQFrame::encode(name, payload) == bytes);
 }
 
 } // namespace
@@ -94,15 +97,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int at = 0;
     for (size_t piece = 0; at < stream.size() || piece == 0; ++piece) {
         const int length = piece < cuts.size() ? int(cuts[piece]) : stream.size() - at;
-        const QVector<NQFrame> read = reader.read(stream.mid(at, length));
+        reader.append(stream.mid(at, length));
         at += qMin(length, stream.size() - at);
-        for (const NQFrame &frame : read) {
+        NQFrame frame;
+        while (reader.next(&frame)) {
             checkFields(frame);
-            frames.push_back(frame.bytes);
+            frames.push_back(QByteArray(frame.data(), frame.size()));
         }
         // Once a count was too large, the stream is dead: nothing more comes out.
         if (reader.oversized()) {
-            FUZZ_CHECK(reader.read(stream.mid(at)).isEmpty());
+            reader.append(stream.mid(at));
+            FUZZ_CHECK(!reader.next(&frame));
             break;
         }
     }

@@ -19,10 +19,11 @@ struct NodeNetwork
 
     NodeProcess &operator[](int i) { return *nodes[i]; }
 
-    void launch()
+    void launch(const QProcessEnvironment &environment = NodeProcess::nodeEnvironment())
     {
         for (auto &node : nodes) {
-            node = std::make_unique<NodeProcess>();
+            node = std::make_unique<NodeProcess>(QStringLiteral(STATION_TESTS_DIR "/nq_test_node"),
+                                                 QStringList(), environment);
             node->launch();
         }
     }

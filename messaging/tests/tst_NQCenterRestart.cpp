@@ -142,8 +142,9 @@ void tst_NQCenterRestart::announcementBetweenCentersIsAnswered()
     while (!announced.contains(a) || !announced.contains(b)) {
         QVERIFY2(!deadline.hasExpired(), qPrintable(QStringList(announced.values()).join(' ')));
         newcomer.socket.waitForReadyRead(100);
-        for (const NQFrame &frame : reader.read(newcomer.socket.readAll()))
-            announced << frame.name;
+        reader.append(newcomer.socket.readAll());
+        for (NQFrame frame; reader.next(&frame);)
+            announced << frame.name();
     }
     QCOMPARE(nodes[0]->count(QStringLiteral("online %1 hello-b").arg(b)), 1);
     QCOMPARE(nodes[1]->count(QStringLiteral("online %1 hello-a").arg(a)), 1);

@@ -117,10 +117,11 @@ void tst_NQFrameAndBuilder::reader()
     QStringList gotNames;
     QList<QByteArray> gotPayloads;
     for (const QByteArray &chunk : chunks) {
-        for (const NQFrame &frame : reader.read(chunk)) {
-            gotNames << frame.name;
-            gotPayloads << frame.payload;
-            QCOMPARE(frame.bytes, frameOf(frame.name, frame.payload));
+        reader.append(chunk);
+        for (NQFrame frame; reader.next(&frame);) {
+            gotNames << frame.name();
+            gotPayloads << frame.payload();
+            QCOMPARE(QByteArray(frame.data(), frame.size()), frameOf(frame.name(), frame.payload()));
         }
     }
     QCOMPARE(gotNames, names);
@@ -145,6 +146,11 @@ void tst_NQFrameAndBuilder::builder_data()
     QTest::newRow("empty bytes, no empty name") << QStringList{"NQTestPacket=first"} << QByteArray() << QString();
     QTest::newRow("empty bytes, empty name registered") << QStringList{"=empty"} << QByteArray() << "empty";
     QTest::newRow("creator refuses") << QStringList{"NQTestPacket=null"} << test << QString();
+    // What a data stream reads as an empty name.
+    QTest::newRow("null name") << QStringList{"=empty"} << bigEndian32(0xFFFFFFFF) + test << "empty";
+    QTest::newRow("odd name count") << QStringList{"=empty", "N=n"} << bigEndian32(1) + QByteArray("\0N", 2) << "empty";
+    QTest::newRow("name count beyond the bytes") << QStringList{"=empty", "N=n"} << bigEndian32(4) + QByteArray("\0N", 2)
+        << "empty";
 }
 
 // Each registration "type=tag" installs a creator that answers with a packet

@@ -47,6 +47,14 @@ void tst_NQNetwork::routing()
     QCOMPARE(net[0].lines().filter(anyData).size(), 1);
     QCOMPARE(net[1].lines().filter(anyData), QStringList{QStringLiteral("data %1 to-b").arg(a)});
     QCOMPARE(net[2].lines().filter(anyData), QStringList{QStringLiteral("data %1 to-c").arg(a)});
+
+    // A burst arrives whole and in order, after what was sent before it.
+    net[0].command(QStringLiteral("flood %1 2000").arg(c));
+    QVERIFY(net[2].waitForLine(QStringLiteral("data %1 1999").arg(a)));
+    QStringList burst{QStringLiteral("data %1 to-c").arg(a)};
+    for (int i = 0; i < 2000; ++i)
+        burst << QStringLiteral("data %1 %2").arg(a).arg(i);
+    QCOMPARE(net[2].lines().filter(anyData), burst);
 }
 
 void tst_NQNetwork::killedPeerIsReportedOnce_data()

@@ -1,0 +1,3 @@
+#include "NQLogging.h"
+
+Q_LOGGING_CATEGORY(nqSocketLog, "nq.socket")
