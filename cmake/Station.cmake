@@ -58,6 +58,13 @@ endfunction()
 
 function(station_run_test name program display timeout)
     set(sandbox ${CMAKE_BINARY_DIR}/test-sandbox/${name})
+    # Local sockets are named inside TMPDIR, and a socket's whole path must
+    # fit in 107 bytes: under a deep checkout the sandbox's own folder leaves
+    # too little room for the names that follow. TMPDIR is a short folder of
+    # the system's instead, one per sandbox, linked from it as tmp.
+    string(MD5 sandboxHash "${sandbox}")
+    string(SUBSTRING "${sandboxHash}" 0 12 sandboxHash)
+    set(tmp /tmp/station-test-${sandboxHash})
     set(command $<TARGET_FILE:${program}> ${ARGN})
     if(display MATCHES "^xvfb:(.+)$")
         set(command sh ${PROJECT_SOURCE_DIR}/cmake/with-window-manager.sh ${CMAKE_MATCH_1} ${command})
@@ -67,7 +74,7 @@ function(station_run_test name program display timeout)
     endif()
     add_test(NAME ${name}
         COMMAND ${CMAKE_COMMAND} -E env
-            TMPDIR=${sandbox}/tmp HOME=${sandbox}/home
+            TMPDIR=${tmp} HOME=${sandbox}/home
             XDG_DATA_HOME=${sandbox}/data XDG_CONFIG_HOME=${sandbox}/config
             XDG_CACHE_HOME=${sandbox}/cache XDG_RUNTIME_DIR=${sandbox}/run
             ${command})
@@ -75,10 +82,10 @@ function(station_run_test name program display timeout)
     # left behind can decide the outcome of this one. The runtime folder must
     # be private to its owner or Qt refuses it.
     add_test(NAME ${name}.sandbox
-        COMMAND sh -c "rm -rf '${sandbox}' && mkdir -p '${sandbox}/tmp' '${sandbox}/home' '${sandbox}/data' '${sandbox}/config' '${sandbox}/cache' '${sandbox}/run' && chmod 700 '${sandbox}/run'")
+        COMMAND sh -c "rm -rf '${sandbox}' '${tmp}' && mkdir -p '${tmp}' '${sandbox}/home' '${sandbox}/data' '${sandbox}/config' '${sandbox}/cache' '${sandbox}/run' && chmod 700 '${sandbox}/run' && ln -s '${tmp}' '${sandbox}/tmp'")
     set_tests_properties(${name}.sandbox PROPERTIES FIXTURES_SETUP ${name}.fx)
     add_test(NAME ${name}.leftovers
-        COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/end-sandbox-processes.sh ${sandbox})
+        COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/end-sandbox-processes.sh ${tmp})
     set_tests_properties(${name}.leftovers PROPERTIES FIXTURES_CLEANUP ${name}.fx)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${name}.fx)
     if(display STREQUAL "offscreen")

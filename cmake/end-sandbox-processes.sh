@@ -2,8 +2,8 @@
 # Ends every process that a test left running in its sandbox: programs that
 # outlive their starter by design (the messaging center) would otherwise
 # stay behind after the test run. A process belongs to the sandbox when its
-# temporary folder lies there.
-sandbox_tmp="$1/tmp"
+# temporary folder is the sandbox's, given as the one argument.
+sandbox_tmp="$1"
 for environ in /proc/[0-9]*/environ; do
     pid=${environ#/proc/}
     pid=${pid%/environ}

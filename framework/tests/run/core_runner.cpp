@@ -7,23 +7,26 @@
 #include <QDebug>
 #include <QDir>
 #include <QLibrary>
+#include <QSet>
 #include <QThread>
 
 #include "platform/Locate.h"
 
-static int threadCount()
+static QSet<QString> threads()
 {
-    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    const QStringList ids = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    return QSet<QString>(ids.begin(), ids.end());
 }
 
-// A thread that a QThread wait has seen finish may still be on its way out of
-// the system for a moment, so the count is given time to come down.
-static int threadsLeftSince(int before)
+// Only threads that were not there before count: one that was may end at
+// any time. A thread that a QThread wait has seen finish may still be on its
+// way out of the system for a moment, so the count is given time to come down.
+static int threadsLeftSince(const QSet<QString> &before)
 {
     QDeadlineTimer deadline(5000);
-    while (threadCount() > before && !deadline.hasExpired())
+    while (!(threads() - before).isEmpty() && !deadline.hasExpired())
         QThread::msleep(10);
-    return threadCount() - before;
+    return (threads() - before).size();
 }
 
 // A runtime may start a helper thread of its own along with a program's first
@@ -51,7 +54,7 @@ int main(int argc, char **argv)
         return 3;
     }
     startRuntimeHelpers();
-    const int before = threadCount();
+    const QSet<QString> before = threads();
     const int result = run(argc, argv);
     qDebug().noquote() << "runner: Run returned" << result << "threads left running:"
                        << threadsLeftSince(before);
