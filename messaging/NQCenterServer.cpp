@@ -2,6 +2,7 @@
 
 #include "NQLogging.h"
 #include "NQNames.h"
+#include "NQThread.h"
 #include "platform/ExitProcess.h"
 #include "platform/LocalServerName.h"
 
@@ -16,7 +17,7 @@ NQCenterServer *NQCenterServer::instance()
 }
 
 NQCenterServer::NQCenterServer()
-    : thread(new QThread)
+    : thread(nqthread::create())
     , server(new QLocalServer(this))
 {
     moveToThread(thread);

@@ -2,13 +2,14 @@
 
 #include "INQCore.h"
 #include "NQDataBuilder.h"
+#include "NQThread.h"
 
 #include <QThread>
 
 NQDispatcher::NQDispatcher(INQNodeCallback *callback, QObject *parent)
     : QObject(parent)
     , callback(callback)
-    , thread(new QThread)
+    , thread(nqthread::create())
     , posted(this, staticMetaObject, "deliverPosted()")
 {
     moveToThread(thread);

@@ -3,6 +3,7 @@
 #include "NQDispatcher.h"
 #include "NQLogging.h"
 #include "NQNames.h"
+#include "NQThread.h"
 #include "platform/LocalServerName.h"
 #include "platform/Locate.h"
 #include "platform/StartDetached.h"
@@ -17,7 +18,7 @@
 #include <QVarLengthArray>
 
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
-    : thread(new QThread)
+    : thread(nqthread::create())
     , server(new QLocalServer(this))
     , centerSocket(new QLocalSocket(this))
     , lockFile(new QLockFile(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName()))

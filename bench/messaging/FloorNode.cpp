@@ -1,5 +1,7 @@
 #include "FloorNode.h"
 
+#include "NQThread.h"
+
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -7,8 +9,8 @@
 
 FloorNode::FloorNode(Receiver receiver)
     : receiver(std::move(receiver))
-    , socketThread(new QThread)
-    , dispatchThread(new QThread)
+    , socketThread(nqthread::create())
+    , dispatchThread(nqthread::create())
     , dispatcher(new QObject)
 {
     dispatcher->moveToThread(dispatchThread);

@@ -1,0 +1,22 @@
+#include "NQThread.h"
+
+#include <QThread>
+#include <QtCore/private/qeventdispatcher_unix_p.h>
+
+namespace nqthread {
+
+// Qt gives every new thread the GLib main loop when GLib is there, so that
+// GLib's own sources can share the thread. These threads run nothing but the
+// library's sockets, timers and hand-offs, and wake at least once for every
+// packet: Qt's plain poll loop wakes them with fewer system calls and less
+// work per wake-up, which is much of the time a packet spends in a process.
+// It is the loop Qt itself picks when GLib is switched off; Qt offers no
+// public way to choose a thread's loop, hence its private header.
+QThread *create()
+{
+    auto *thread = new QThread;
+    thread->setEventDispatcher(new QEventDispatcherUNIX);
+    return thread;
+}
+
+} // namespace nqthread
