@@ -58,7 +58,7 @@ void NQCenterServer::onSocketConnection()
 
 void NQCenterServer::onSocketReadyRead()
 {
-    qCDebug(nqSocketLog) << "NQCenterServer::onSocketReadyRead";
+    qCDebug(nqSocketLog, "NQCenterServer::onSocketReadyRead");
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket || !sockets.contains(socket))
         return;

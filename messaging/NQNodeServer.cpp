@@ -161,7 +161,7 @@ void NQNodeServer::watchSocket(QLocalSocket *socket)
 
 void NQNodeServer::onSocketReadyRead()
 {
-    qCDebug(nqSocketLog) << "NQNodeServer::onSocketReadyRead";
+    qCDebug(nqSocketLog, "NQNodeServer::onSocketReadyRead");
     auto *socket = qobject_cast<QLocalSocket *>(sender());
     if (!socket)
         return;
