@@ -259,7 +259,7 @@ int runPeer(const QString &base, int packets)
     ZmqPair zmq;
     Echo zmqEcho(packets, [&zmq](NQTestPacket &packet) { zmq.send(packet.toByteArray()); });
     if (!floor.node.listen(names.floor) || !zmq.bind(names.zmq))
-        return 1;
+        std::_Exit(1);
     QThread *zmqLoop = QThread::create([&zmq, &zmqEcho] {
         QByteArray bytes;
         while (zmq.receive(&bytes, -1))
@@ -283,7 +283,7 @@ int runPeer(const QString &base, int packets)
     Echo nodeEcho(packets, [&node](NQTestPacket &packet) { node.send(packet); });
     node.onText = [&nodeEcho](const QString &text) { nodeEcho.onText(text); };
     if (!node.start())
-        return 1;
+        std::_Exit(1);
     control->start();
     return QCoreApplication::exec();
 }
@@ -639,23 +639,33 @@ bool Driver::measure(int rounds)
     return true;
 }
 
+// The node's and the floor's threads still own their sockets at the end, so
+// the run ends without tearing them down from this thread.
+[[noreturn]] void endRun(int status)
+{
+    std::fflush(stdout);
+    std::_Exit(status);
+}
+
 int runDriver(int packets, int rounds)
 {
     std::printf("messaging, two processes: %s\n", qPrintable(loadLine()));
     std::fflush(stdout);
     Driver driver(packets);
-    if (!driver.connect() || !driver.measure(rounds)) {
-        std::printf("the benchmark could not run\n");
-        return 1;
+    if (!driver.connect()) {
+        std::printf("the benchmark could not run: the two sides did not meet (is NQCenter on PATH?)\n");
+        endRun(1);
+    }
+    if (!driver.measure(rounds)) {
+        std::printf("the benchmark could not run: the peer stopped answering\n");
+        endRun(1);
     }
     std::printf("%d blocks of %d round trips and %d one-way streams per system, taking turns; %s\n\n",
                 rounds * blocksPerRound, blockRoundTrips, rounds, qPrintable(loadLine()));
     printTable(driver.results(), packets);
     std::printf("\n");
     printGoals(driver.results());
-    std::fflush(stdout);
-    // The node's threads and the peer are left to the end of the process.
-    std::_Exit(0);
+    endRun(0);
 }
 
 } // namespace
