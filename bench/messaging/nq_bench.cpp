@@ -244,6 +244,13 @@ struct Names
     QString zmq;
 };
 
+// The node's and the floor's threads still own their sockets at the end, so
+// either side ends without tearing them down from this thread.
+[[noreturn]] void endRun(int status)
+{
+    std::fflush(stdout);
+    std::_Exit(status);
+}
 
 // Serves every system until the driver closes its standard input; lines on
 // it switch the node's log lines, and are answered once done.
@@ -259,7 +266,7 @@ int runPeer(const QString &base, int packets)
     ZmqPair zmq;
     Echo zmqEcho(packets, [&zmq](NQTestPacket &packet) { zmq.send(packet.toByteArray()); });
     if (!floor.node.listen(names.floor) || !zmq.bind(names.zmq))
-        std::_Exit(1);
+        endRun(1);
     QThread *zmqLoop = QThread::create([&zmq, &zmqEcho] {
         QByteArray bytes;
         while (zmq.receive(&bytes, -1))
@@ -274,7 +281,7 @@ int runPeer(const QString &base, int packets)
             std::printf("%s\n", line.c_str());
             std::fflush(stdout);
         }
-        std::_Exit(0);
+        endRun(0);
     });
     std::printf("ready\n");
     std::fflush(stdout);
@@ -283,7 +290,7 @@ int runPeer(const QString &base, int packets)
     Echo nodeEcho(packets, [&node](NQTestPacket &packet) { node.send(packet); });
     node.onText = [&nodeEcho](const QString &text) { nodeEcho.onText(text); };
     if (!node.start())
-        std::_Exit(1);
+        endRun(1);
     control->start();
     return QCoreApplication::exec();
 }
@@ -637,14 +644,6 @@ bool Driver::measure(int rounds)
         streams();
     }
     return true;
-}
-
-// The node's and the floor's threads still own their sockets at the end, so
-// the run ends without tearing them down from this thread.
-[[noreturn]] void endRun(int status)
-{
-    std::fflush(stdout);
-    std::_Exit(status);
 }
 
 int runDriver(int packets, int rounds)
