@@ -17,7 +17,7 @@ NQCenterServer *NQCenterServer::instance()
 }
 
 NQCenterServer::NQCenterServer()
-    : thread(nqthread::create())
+    : thread(new NQThread)
     , server(new QLocalServer(this))
 {
     moveToThread(thread);

@@ -8,7 +8,7 @@
 #include <QSet>
 
 class QLocalServer;
-class QThread;
+class NQThread;
 
 // The meeting point of the nodes on one machine: every frame that one
 // connected node writes is repeated to all the others, on a thread of its own.
@@ -31,7 +31,7 @@ private:
     void relay(QLocalSocket *writer, const NQFrame &frame);
     void dropSocket(QLocalSocket *socket);
 
-    QThread *thread;
+    NQThread *thread;
     QLocalServer *server;
     QSet<QLocalSocket *> sockets;
     // Frames are relayed whole, so that two writers' bytes never interleave

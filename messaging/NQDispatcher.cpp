@@ -9,7 +9,7 @@
 NQDispatcher::NQDispatcher(INQNodeCallback *callback, QObject *parent)
     : QObject(parent)
     , callback(callback)
-    , thread(nqthread::create())
+    , thread(new NQThread)
     , posted(this, staticMetaObject, "deliverPosted()")
 {
     moveToThread(thread);
@@ -20,7 +20,7 @@ NQDispatcher::~NQDispatcher()
 {
     detachCallback();
     thread->quit();
-    thread->wait();
+    thread->waitGone();
     delete thread;
 }
 

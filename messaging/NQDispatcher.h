@@ -9,7 +9,7 @@
 #include <mutex>
 
 class INQNodeCallback;
-class QThread;
+class NQThread;
 
 // Turns a node's notifications into packets and hands them to the user's
 // callback on a thread of its own, so that user code never runs on the
@@ -52,7 +52,7 @@ private:
     void deliverPacket(const QByteArray &data, Deliver deliver);
 
     INQNodeCallback *callback;
-    QThread *thread;
+    NQThread *thread;
     // Held while a callback runs, so that detaching waits for it. Recursive:
     // a callback may stop its own node. A standard mutex rather than Qt's,
     // whose locking ThreadSanitizer cannot see.

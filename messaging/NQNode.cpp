@@ -2,6 +2,7 @@
 
 #include "NQDispatcher.h"
 #include "NQNodeServer.h"
+#include "NQThread.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -64,18 +65,18 @@ void NQNode::release()
 
 // The callback is cut off here, on the user's thread, so nothing reaches the
 // user once stop returns. The server closes its sockets on its own thread;
-// the user's thread then waits for that thread, so that none of the node's
-// threads still runs library code when the user goes on to exit. The server
-// is told first to give up whatever it waits for (the start lock, a center),
-// so the wait is short; it is bounded all the same, because a window that
-// closes must not hang. A callback that stops its own node cannot wait: the
-// server's end waits for the very thread that runs the callback, so there
-// the thread frees itself.
+// the user's thread then waits until that thread is gone, so that none of
+// the node's threads still runs library or Qt code when the user goes on to
+// exit. The server is told first to give up whatever it waits for (the start
+// lock, a center), so the wait is short; it is bounded all the same, because
+// a window that closes must not hang. A callback that stops its own node
+// cannot wait: the server's end waits for the very thread that runs the
+// callback, so there the thread frees itself.
 void NQNode::dropServer()
 {
     if (!server)
         return;
-    QThread *serverThread = server->thread;
+    NQThread *serverThread = server->thread;
     const bool onCallbackThread = server->dispatcher->isCallbackThread();
     server->detachCallback();
     server->requestStop();
@@ -85,7 +86,7 @@ void NQNode::dropServer()
     server = nullptr;
     if (onCallbackThread)
         return;
-    if (serverThread->wait(stopWaitMs)) {
+    if (serverThread->waitGone(QDeadlineTimer(stopWaitMs))) {
         delete serverThread;
         return;
     }

@@ -18,7 +18,7 @@
 #include <QVarLengthArray>
 
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
-    : thread(nqthread::create())
+    : thread(new NQThread)
     , server(new QLocalServer(this))
     , centerSocket(new QLocalSocket(this))
     , lockFile(new QLockFile(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName()))

@@ -18,7 +18,7 @@ class INQNodeCallback;
 class NQDispatcher;
 class QLocalServer;
 class QLockFile;
-class QThread;
+class NQThread;
 
 // Everything of a node that touches sockets, on a thread of its own: the
 // local server that peers connect to, the connection to the center, the
@@ -84,7 +84,7 @@ private:
     QString nodeName;
     // The name's field of every frame this node sends, encoded once.
     QByteArray nameField;
-    QThread *thread;
+    NQThread *thread;
     QLocalServer *server;
     QLocalSocket *centerSocket;
     QSet<QLocalSocket *> pending;

@@ -1,9 +1,8 @@
 #include "NQThread.h"
 
-#include <QThread>
-#include <QtCore/private/qeventdispatcher_unix_p.h>
+#include "platform/ThreadExit.h"
 
-namespace nqthread {
+#include <QtCore/private/qeventdispatcher_unix_p.h>
 
 // Qt gives every new thread the GLib main loop when GLib is there, so that
 // GLib's own sources can share the thread. These threads run nothing but the
@@ -12,11 +11,18 @@ namespace nqthread {
 // which on a round trip between two nodes comes to about a tenth of the time.
 // It is the loop Qt itself picks when GLib is switched off; Qt offers no
 // public way to choose a thread's loop, hence its private header.
-QThread *create()
+NQThread::NQThread()
 {
-    auto *thread = new QThread;
-    thread->setEventDispatcher(new QEventDispatcherUNIX);
-    return thread;
+    setEventDispatcher(new QEventDispatcherUNIX);
 }
 
-} // namespace nqthread
+void NQThread::run()
+{
+    systemId = platform::currentThreadId();
+    QThread::run();
+}
+
+bool NQThread::waitGone(QDeadlineTimer deadline)
+{
+    return wait(deadline) && platform::waitForThreadGone(systemId, deadline);
+}

@@ -9,8 +9,8 @@
 
 FloorNode::FloorNode(Receiver receiver)
     : receiver(std::move(receiver))
-    , socketThread(nqthread::create())
-    , dispatchThread(nqthread::create())
+    , socketThread(new NQThread)
+    , dispatchThread(new NQThread)
     , dispatcher(new QObject)
 {
     dispatcher->moveToThread(dispatchThread);

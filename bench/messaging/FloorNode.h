@@ -8,7 +8,7 @@
 
 class QLocalServer;
 class QLocalSocket;
-class QThread;
+class NQThread;
 
 // The least a node's thread layout allows: in each process a socket thread
 // and a dispatcher thread, packets handed from the sender's thread to the
@@ -36,8 +36,8 @@ private:
     void write(const QByteArray &payload);
 
     Receiver receiver;
-    QThread *socketThread;
-    QThread *dispatchThread;
+    NQThread *socketThread;
+    NQThread *dispatchThread;
     QObject *dispatcher;
     QLocalServer *server = nullptr;
     QLocalSocket *socket = nullptr;

@@ -4,6 +4,7 @@
 #include "IEventData.h"
 #include "MutexLocker.h"
 #include "ThreadSanitizer.h"
+#include "platform/ThreadExit.h"
 
 namespace {
 const unsigned long idleSleepMs = 200;
@@ -40,6 +41,7 @@ void CAsyncEventThread::Stop()
     requestInterruption();
     quit();
     wait();
+    platform::waitForThreadGone(m_systemThreadId, QDeadlineTimer(QDeadlineTimer::Forever));
     tsan::acquired(this);
     ReleaseQueued();
 }
@@ -72,6 +74,7 @@ bool CAsyncEventThread::TakeEvent(AsyncEvent *event)
 // fire further events.
 void CAsyncEventThread::run()
 {
+    m_systemThreadId = platform::currentThreadId();
     if (!m_pManager) {
         tsan::released(this);
         return;

@@ -4,6 +4,8 @@
 #include <QQueue>
 #include <QThread>
 
+#include <atomic>
+
 #include "AsyncEvent.h"
 
 class CEventManager;
@@ -22,9 +24,10 @@ public:
     // Queues the event, whose data the queue then owns. False while the
     // queue is closed: the data then stays with the caller.
     bool PostEvent(const AsyncEvent &event);
-    // Closes the queue, waits for the thread to end and releases the data of
-    // every event still queued, undelivered. Closing comes first so that
-    // nothing can be queued after the queue was emptied and be lost.
+    // Closes the queue, waits until the thread is gone and releases the data
+    // of every event still queued, undelivered. Closing comes first so that
+    // nothing can be queued after the queue was emptied and be lost. The
+    // program may exit as soon as this returns.
     void Stop();
 
 protected:
@@ -38,4 +41,5 @@ private:
     QMutex m_queueLock;
     QQueue<AsyncEvent> m_queue;
     bool m_bOpen = false;
+    std::atomic<long> m_systemThreadId{0};
 };
