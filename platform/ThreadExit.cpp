@@ -23,10 +23,10 @@ long currentThreadId()
     return gettid();
 }
 
-// What is left of a thread once Qt's wait returns takes microseconds, so a
-// short pause between looks costs nothing. The look is bounded even when the
-// caller's wait is not: were the system to give the id to a new thread
-// meanwhile, it would never end.
+// What is left of a thread once Qt's wait returns is short, so a pause of a
+// few microseconds between looks costs nothing. The look is bounded even
+// when the caller's wait is not: were the system to give the id to a new
+// thread meanwhile, it would never end.
 bool waitForThreadGone(long threadId, QDeadlineTimer deadline)
 {
     const QDeadlineTimer leaving(1000);
