@@ -179,6 +179,8 @@ private:
     // Buttons (see GeoviewMapWidgetButtons.cpp).
     void toggleButton(bool &toggle, geo::ImageControl *button, const char *number, bool &mode);
     void toggleFollow();
+    // Called every frame: the button shows whether the camera follows.
+    void showFollowState();
     void setUpFollow();
     void clearPlacemarksAndMeasure();
     void showButtonImage(geo::ImageControl *button, const char *number, bool toggled);
