@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "StandInHost.h"
+#include "Xdotool.h"
 
 namespace {
 
@@ -28,17 +29,6 @@ QString tokenForHost(qint64 processId)
 // Time for what a viewer does at once, such as taking its place: frames
 // of an instrumented build take seconds.
 constexpr int kAtOnceMs = 10000 * STATION_TEST_TIMEOUT_SCALE;
-
-bool xdotool(const QStringList &arguments, QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(10000) || process.exitCode() != 0)
-        return false;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return true;
-}
 
 QRect windowGeometry(const QString &window)
 {
