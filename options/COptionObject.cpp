@@ -109,9 +109,10 @@ void COptionObject::SetStringList(const QString &section, const QString &item,
 bool COptionObject::Save()
 {
     // Emptied and not loaded since (its service was uninitialised while a
-    // caller kept it): it holds none of its file, and writing it would
-    // replace the operator's options with whatever was set since.
-    if (m_cleared)
+    // caller kept it), or its file could not be read: it holds none of its
+    // file, and writing it would replace the operator's options with
+    // whatever was set since.
+    if (m_cleared || m_fileUnreadable)
         return false;
     return OptionXml::Write(m_path, [this](QXmlStreamWriter &writer) {
         for (const COptionSection *section : qAsConst(m_sections))
@@ -138,7 +139,9 @@ bool COptionObject::Load(const QString &path)
     m_cleared = false;
 
     QDomDocument document;
-    if (!OptionXml::Read(path, document))
+    const OptionXml::ReadResult result = OptionXml::Read(path, document);
+    m_fileUnreadable = result == OptionXml::ReadResult::Unreadable;
+    if (result != OptionXml::ReadResult::Read)
         return false;
 
     const QDomElement root = document.documentElement();

@@ -11,9 +11,18 @@ class QXmlStreamWriter;
 // the device capability table.
 namespace OptionXml {
 
+enum class ReadResult {
+    Read,
+    Missing,
+    // There, but not readable (no access, not well-formed, cut short, empty,
+    // nested too deep): it may hold what nothing else does, so no caller
+    // may write over it.
+    Unreadable,
+};
+
 // Reads and parses path. On failure logs what went wrong (open, parse with
-// line and column, or a null document) and returns false.
-bool Read(const QString &path, QDomDocument &document);
+// line and column, or a null document).
+ReadResult Read(const QString &path, QDomDocument &document);
 
 // Writes an options file: the "xml" declaration, the "options" root, and
 // whatever writeSections puts inside it, as UTF-8 with an indent of 4.

@@ -72,6 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!options.Load(path)) {
         FUZZ_CHECK(!options.IsLoaded());
         FUZZ_CHECK(options.SectionCount() == 0);
+        // A file that could not be read is never written over.
+        options.SetInt(QStringLiteral("S"), QStringLiteral("i"), 1);
+        FUZZ_CHECK(!options.Save());
+        FUZZ_CHECK(FuzzSupport::readAll(path) == QByteArray(reinterpret_cast<const char *>(data), int(size)));
         return 0;
     }
     FUZZ_CHECK(options.IsLoaded());
