@@ -47,7 +47,7 @@ COptionItem *COptionObject::MakeItem(const QString &section, const QString &item
     const bool carried = OptionXml::CanCarry(section) && OptionXml::CanCarry(item)
         && std::all_of(texts.begin(), texts.end(), OptionXml::CanCarry);
     if (!carried) {
-        qDebug() << "option not set, the options file cannot carry it: " << section << item;
+        OptionXml::RefuseOption(section, item);
         return nullptr;
     }
     return FindSection(section, true)->FindItem(item, true);
@@ -152,6 +152,11 @@ bool COptionObject::Load(const QString &path)
             continue;
         auto *section = new COptionSection(name);
         section->Load(child);
+        // Its items were refused one by one, each with its log line.
+        if (!OptionXml::CanCarry(name)) {
+            delete section;
+            continue;
+        }
         // A later section of the same name replaces the earlier one whole.
         delete m_sections.value(name);
         m_sections.insert(name, section);

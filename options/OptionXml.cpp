@@ -102,9 +102,16 @@ bool Write(const QString &path, const std::function<void(QXmlStreamWriter &)> &w
 
 void WriteItem(QXmlStreamWriter &writer, const QString &name, int type, const QString &text)
 {
+    WriteItem(writer, name, QString::number(type), text);
+}
+
+void WriteItem(QXmlStreamWriter &writer, const QString &name, const std::optional<QString> &type,
+               const QString &text)
+{
     writer.writeStartElement(QStringLiteral("item"));
     writer.writeAttribute(QStringLiteral("name"), name);
-    writer.writeAttribute(QStringLiteral("type"), QString::number(type));
+    if (type)
+        writer.writeAttribute(QStringLiteral("type"), *type);
     // Written even when empty, so the element keeps its closing tag.
     writer.writeCharacters(text);
     writer.writeEndElement();
@@ -125,6 +132,11 @@ bool CanCarry(const QString &text)
             return false;
     }
     return true;
+}
+
+void RefuseOption(const QString &section, const QString &item)
+{
+    qDebug() << "option not set, the options file cannot carry it: " << section << item;
 }
 
 } // namespace OptionXml

@@ -187,6 +187,18 @@ void PrefstoreFrameworkTest::whatTheFilesHoldSurvivesASave_data()
     QTest::addColumn<QStringList>("saved");
 
     const QString movedTo12 = "<item name=\"MoveSpeed\" type=\"0\">12</item>";
+    QTest::newRow("item types this module does not know")
+        << false << fixture("unknown-types.xml") << QStringList{"probe: saved 1"}
+        << QStringList{"<item name=\"NoType\">fast</item>", "<item name=\"Future\" type=\"7\">a, b</item>",
+                       "<item name=\"Negative\" type=\"-1\">12</item>",
+                       "<item name=\"Word\" type=\"two\">text</item>", movedTo12};
+    // Refused as they load, as a set refuses them, so that the good values
+    // around them are still saved.
+    QTest::newRow("character references no file can hold")
+        << false << fixture("character-reference.xml")
+        << QStringList{"cannot carry it: +\"ConnectConfig\" \"LastURL\"", "cannot carry it: +\"Bad.*Name\" \"Lost\"",
+                       "probe: MoveSpeed", "probe: saved 1"}
+        << QStringList{"<item name=\"LastTCPGimbalIP\" type=\"2\">10.20.0.7</item>", movedTo12};
     QTest::newRow("capability table nested 200,000 deep")
         << true << nested200000Deep("DeviceCapabilities", "model")
         << QStringList{"nested more than 256 deep in %1", "probe: lenses 0", "probe: saved 1"}
