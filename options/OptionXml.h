@@ -22,7 +22,7 @@ enum class ReadResult {
 };
 
 // Reads and parses path. On failure logs what went wrong (open, parse with
-// line and column, or a null document).
+// line and column, nesting too deep, or a null document).
 ReadResult Read(const QString &path, QDomDocument &document);
 
 // Writes an options file: the "xml" declaration, the "options" root, and

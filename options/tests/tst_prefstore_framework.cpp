@@ -54,7 +54,6 @@ class Station
 public:
     QString userOptionsPath() const { return m_dataHome.path() + "/Optivane/OptionsNewUI.xml"; }
     QString tablePath() const { return m_installation.path() + "/DeviceCapabilities.xml"; }
-    QString output() const { return m_output; }
 
     void install()
     {
@@ -86,7 +85,7 @@ public:
                  qPrintable(m_output.right(3000)));
     }
 
-    // Each pattern matches a line after the line the one before matched.
+    // Each pattern is found after where the one before it matched.
     void expectInOrder(const QStringList &patterns) const
     {
         int from = 0;
