@@ -31,8 +31,9 @@ QString decode(const QByteArray &bytes)
     QT_WARNING_DISABLE_DEPRECATED
     QXmlInputSource source;
     source.setData(bytes);
-    return source.data();
+    const QString text = source.data();
     QT_WARNING_POP
+    return text;
 }
 
 bool shallowEnough(const QString &text, const QString &path)
