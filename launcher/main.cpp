@@ -33,8 +33,8 @@ static void setDefaultFont()
 // operator can still send them; a crash's box may even be showing yet.
 static const int keptReports = 5;
 
-// Crash reports as the crash filter names them, the time stamp first to last
-// from year to second, so that name order is age order.
+// Crash reports under the names the crash filter gives them, whose time
+// stamps run from the year down to the second: name order is age order.
 static QStringList lastReports(const QDir &logs)
 {
     static const QRegularExpression reportName(
