@@ -82,6 +82,12 @@ void useUpDescriptors()
     }
 }
 
+void writeThroughNullWithoutDescriptors()
+{
+    useUpDescriptors();
+    writeThroughNull();
+}
+
 void throwOnThread()
 {
     std::thread thread([] { throw std::runtime_error("nobody catches this"); });
@@ -104,10 +110,8 @@ int act(const char *action, const char *argument)
         return recurse(0);
     else if (std::strcmp(action, "overflow-thread") == 0)
         overflowOnThread();
-    else if (std::strcmp(action, "null-no-descriptors") == 0) {
-        useUpDescriptors();
-        writeThroughNull();
-    }
+    else if (std::strcmp(action, "null-no-descriptors") == 0)
+        writeThroughNullWithoutDescriptors();
     else if (std::strcmp(action, "abort") == 0)
         std::abort();
     else if (std::strcmp(action, "throw") == 0)
