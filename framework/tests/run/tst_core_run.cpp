@@ -130,6 +130,12 @@ void CoreRunTest::runOutcome_data()
         << QStringList{ok, "probe: Initialize refused", "initialize service failed: .*MainUIService.*",
                        uninitializing, over, ended}
         << QStringList{"StartMainUI", "RunMainUI"};
+    QTest::newRow("event fired on the way out released")
+        << "main-ui" << QStringList() << QStringList{"PROBE_FIRE_ON_EXIT=1"} << 0
+        << QStringList{uninitializing, "probe: Uninitialize",
+                       "event manager is not in a ready status, event will not be fired", "probe: release late",
+                       over, ended}
+        << QStringList{"handle event"};
     QTest::newRow("queued events released undelivered")
         << "main-ui" << QStringList() << QStringList{"PROBE_QUEUE_EVENTS=1"} << 0
         << QStringList{"probe: RunMainUI on calling thread", "probe: handle event 1 first",
