@@ -21,7 +21,8 @@ NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     : thread(new NQThread)
     , server(new QLocalServer(this))
     , centerSocket(new QLocalSocket(this))
-    , lockFile(new QLockFile(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName()))
+    , folder(nqnames::meetingFolder())
+    , lockFile(new QLockFile(nqnames::meetingPath(folder, nqnames::lockFileName())))
     , dispatcher(new NQDispatcher(callback))
     , outbox(this, staticMetaObject, "sendHandedOff()")
 {
@@ -82,7 +83,7 @@ bool NQNodeServer::start()
 {
     qDebug() << "NQNodeServer::start";
     connect(server, &QLocalServer::newConnection, this, &NQNodeServer::onSocketConnection);
-    if (!platform::listenReclaiming(*server, nodeName)) {
+    if (!platform::listenReclaiming(*server, nqnames::meetingPath(folder, nodeName))) {
         qWarning() << "NQNodeServer::start listen failed:" << server->errorString();
         return false;
     }
@@ -293,7 +294,8 @@ bool NQNodeServer::reachCenter()
     QDeadlineTimer deadline(nqnames::centerConnectWaitMs);
     while (!stopRequested()) {
         if (centerSocket->state() == QLocalSocket::UnconnectedState)
-            centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
+            centerSocket->connectToServer(nqnames::meetingPath(folder, nqnames::centerServerName()),
+                                          QIODevice::ReadWrite);
         const qint64 slice = qMin<qint64>(deadline.remainingTime(), nqnames::centerRetryPauseMs);
         if (centerSocket->waitForConnected(int(slice)))
             return true;
@@ -323,11 +325,11 @@ void NQNodeServer::connectNode(const QString &name)
         connect(socket, &QLocalSocket::connected, socket,
                 [socket, announcement] { socket->write(announcement); });
     }
-    // The socket gets a copy that shares no storage with the names handed to
-    // the dispatcher's thread. Qt's library is built without the race
-    // detector: when the socket freed a name whose other share that thread
-    // had just released, the detector saw no order between the two.
-    socket->connectToServer(QString(name.constData(), name.size()), QIODevice::ReadWrite);
+    // The socket gets a path of its own that shares no storage with the names
+    // handed to the dispatcher's thread. Qt's library is built without the
+    // race detector: when the socket freed a name whose other share that
+    // thread had just released, the detector saw no order between the two.
+    socket->connectToServer(nqnames::meetingPath(folder, name), QIODevice::ReadWrite);
 }
 
 void NQNodeServer::closeSocket(QLocalSocket *socket)

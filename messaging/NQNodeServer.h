@@ -92,6 +92,9 @@ private:
     QMap<QLocalSocket *, QString> socketNames;
     // What each peer last announced, as the user was told it.
     QHash<QString, QByteArray> announced;
+    // The user's own folder that the node's names lie in; empty when the
+    // user has none, and then the node cannot start.
+    QString folder;
     QLockFile *lockFile;
     NQDispatcher *dispatcher;
 

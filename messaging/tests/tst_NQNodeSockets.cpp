@@ -147,9 +147,10 @@ void tst_NQNodeSockets::onlyNodeNamesAreUsed()
     QFETCH(QString, name);
     QFETCH(bool, used);
     QVERIFY(startNode(*node));
-    QVERIFY(QDir::temp().mkpath(QStringLiteral("sub")));
+    const QDir folder(nqnames::meetingFolder());
+    QVERIFY(folder.mkpath(QStringLiteral("sub")));
     QLocalServer target;
-    QVERIFY(name.isEmpty() || target.listen(name));
+    QVERIFY(name.isEmpty() || target.listen(folder.filePath(name)));
 
     // Each socket's frames are handled in order: the second frame on each
     // shows that the first has been. The relayed one goes first, so that the
@@ -187,7 +188,7 @@ void tst_NQNodeSockets::staleNameDoesNotBlockStart()
 {
     node->launch();
     QVERIFY(node->waitForLine(QStringLiteral("pid %1").arg(node->name())));
-    makeStaleSocketFile(QDir::tempPath() + QLatin1Char('/') + node->name());
+    makeStaleSocketFile(meetingPath(node->name()));
     node->command(QStringLiteral("start"));
     QVERIFY(node->waitForLine(QStringLiteral("started %1 1").arg(node->name()), 60000));
     RawPeer peer;
@@ -206,7 +207,7 @@ void tst_NQNodeSockets::unreachableCenterIsReported()
 
     // The start lock covers starting the center, not the wait for it: held
     // past its stale time, the next node would take it for a dead node's.
-    QLockFile lock(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName());
+    QLockFile lock(meetingPath(nqnames::lockFileName()));
     QVERIFY(lock.tryLock(10000));
     QVERIFY(!node->errors().contains(QStringLiteral("NQCenter not reached")));
     lock.unlock();
