@@ -6,6 +6,7 @@
 #include "NQThread.h"
 #include "platform/LocalServerName.h"
 #include "platform/Locate.h"
+#include "platform/ProcessWatch.h"
 #include "platform/StartDetached.h"
 
 #include <QCoreApplication>
@@ -87,6 +88,7 @@ bool NQNodeServer::start()
         qWarning() << "NQNodeServer::start listen failed:" << server->errorString();
         return false;
     }
+    removeLeftoverSockets();
     connectCenter();
     return true;
 }
@@ -218,6 +220,18 @@ bool NQNodeServer::isPeerName(const QString &name)
         return true;
     qWarning() << "NQNodeServer::onSocketReadyRead dropping a frame from a peer named" << name.left(64);
     return false;
+}
+
+// A node that was killed leaves its socket file behind, named by its process
+// id; without this the folder would fill with them. A name goes only when
+// its process has ended and nobody accepts under it.
+void NQNodeServer::removeLeftoverSockets()
+{
+    const QStringList names = QDir(folder).entryList(QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (name != nodeName && nqnames::isNodeName(name) && platform::processEnded(name.toLongLong()))
+            platform::removeStaleServerName(nqnames::meetingPath(folder, name));
+    }
 }
 
 // One announcement can arrive more than once: through the center and on a

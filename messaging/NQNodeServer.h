@@ -69,6 +69,7 @@ private:
     bool pauseUnlessStopping(int ms);
     bool stopRequested();
     bool isPeerName(const QString &name);
+    void removeLeftoverSockets();
     void connectNode(const QString &name);
     void closeSocket(QLocalSocket *socket);
     void forgetPeer(QLocalSocket *socket);

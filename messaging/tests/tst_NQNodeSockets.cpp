@@ -1,5 +1,5 @@
 // One node spoken to directly over its local server: framing, who a frame
-// comes from, oversized frames, names that are no node's, a stale name and
+// comes from, oversized frames, names that are no node's, stale names and
 // an unreachable center.
 
 #include "NQFrame.h"
@@ -36,6 +36,7 @@ private slots:
     void onlyNodeNamesAreUsed_data();
     void onlyNodeNamesAreUsed();
     void staleNameDoesNotBlockStart();
+    void killedNodesLeaveNoSocketFiles();
     void unreachableCenterIsReported();
     void slowCenterIsStillReached();
 
@@ -193,6 +194,23 @@ void tst_NQNodeSockets::staleNameDoesNotBlockStart()
     QVERIFY(node->waitForLine(QStringLiteral("started %1 1").arg(node->name()), 60000));
     RawPeer peer;
     QVERIFY(peer.connectTo(node->name()));
+}
+
+// The next node to start removes the socket file of a node that was killed,
+// and leaves a live process's alone.
+void tst_NQNodeSockets::killedNodesLeaveNoSocketFiles()
+{
+    NodeProcess killed;
+    QVERIFY(startNode(killed));
+    const QString killedPath = meetingPath(killed.name());
+    killed.kill();
+    QVERIFY(QFileInfo::exists(killedPath));
+    QLocalServer live;
+    QVERIFY(live.listen(meetingPath(QString::number(QCoreApplication::applicationPid()))));
+
+    QVERIFY(startNode(*node));
+    QVERIFY2(!QFileInfo::exists(killedPath), "the killed node's socket file is left");
+    QVERIFY2(QFileInfo::exists(live.fullServerName()), "a live process's socket file is gone");
 }
 
 void tst_NQNodeSockets::unreachableCenterIsReported()
