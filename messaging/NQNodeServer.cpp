@@ -109,9 +109,16 @@ void NQNodeServer::send(QString strNodeName, QByteArray data)
         socket->flush();
 }
 
+// A peer takes the first frame on a socket that it accepted for the sender's
+// announcement. On a socket opened before this node announced itself the
+// announcement goes first now; a node that has none yet sends its first
+// packet twice, once to be taken for the announcement, as peers always did,
+// and once to be delivered.
 QLocalSocket *NQNodeServer::writeFrame(const QString &peer, const QByteArray &data)
 {
     QLocalSocket *socket = nodeSockets.value(peer);
+    if (socket && unannounced.remove(socket))
+        socket->write(onlinePacket.isEmpty() ? NQFrame::encode(nameField, data) : onlinePacket);
     if (socket)
         socket->write(NQFrame::encode(nameField, data));
     return socket;
@@ -338,6 +345,8 @@ void NQNodeServer::connectNode(const QString &name)
     if (!announcement.isEmpty()) {
         connect(socket, &QLocalSocket::connected, socket,
                 [socket, announcement] { socket->write(announcement); });
+    } else {
+        unannounced.insert(socket);
     }
     // The socket gets a path of its own that shares no storage with the names
     // handed to the dispatcher's thread. Qt's library is built without the
@@ -356,6 +365,7 @@ void NQNodeServer::closeSocket(QLocalSocket *socket)
         return;
     qDebug() << "NQNodeServer::closeSocket";
     readers.remove(socket);
+    unannounced.remove(socket);
     if (isCenter) {
         centerConnected = false;
         centerSocket = nullptr;

@@ -105,6 +105,9 @@ private:
     // Set while being destroyed: closing the center socket then is no loss.
     bool closing = false;
     QHash<QLocalSocket *, NQFrameReader> readers;
+    // Sockets this node opened to peers before it announced itself, on which
+    // nothing has been written yet.
+    QSet<QLocalSocket *> unannounced;
     // Set from the user's thread, read by the server thread's waits.
     std::mutex stopMutex;
     std::condition_variable stopWake;
