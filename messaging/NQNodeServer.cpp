@@ -6,6 +6,7 @@
 #include "NQThread.h"
 #include "platform/LocalServerName.h"
 #include "platform/Locate.h"
+#include "platform/ProcessWatch.h"
 #include "platform/StartDetached.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,8 @@ NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     : thread(new NQThread)
     , server(new QLocalServer(this))
     , centerSocket(new QLocalSocket(this))
-    , lockFile(new QLockFile(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName()))
+    , folder(nqnames::meetingFolder())
+    , lockFile(new QLockFile(nqnames::meetingPath(folder, nqnames::lockFileName())))
     , dispatcher(new NQDispatcher(callback))
     , outbox(this, staticMetaObject, "sendHandedOff()")
 {
@@ -82,10 +84,11 @@ bool NQNodeServer::start()
 {
     qDebug() << "NQNodeServer::start";
     connect(server, &QLocalServer::newConnection, this, &NQNodeServer::onSocketConnection);
-    if (!platform::listenReclaiming(*server, nodeName)) {
+    if (!platform::listenReclaiming(*server, nqnames::meetingPath(folder, nodeName))) {
         qWarning() << "NQNodeServer::start listen failed:" << server->errorString();
         return false;
     }
+    removeLeftoverSockets();
     connectCenter();
     return true;
 }
@@ -106,9 +109,16 @@ void NQNodeServer::send(QString strNodeName, QByteArray data)
         socket->flush();
 }
 
+// A peer takes the first frame on a socket that it accepted for the sender's
+// announcement. On a socket opened before this node announced itself the
+// announcement goes first now; a node that has none yet sends its first
+// packet twice, once to be taken for the announcement, as peers always did,
+// and once to be delivered.
 QLocalSocket *NQNodeServer::writeFrame(const QString &peer, const QByteArray &data)
 {
     QLocalSocket *socket = nodeSockets.value(peer);
+    if (socket && unannounced.remove(socket))
+        socket->write(onlinePacket.isEmpty() ? NQFrame::encode(nameField, data) : onlinePacket);
     if (socket)
         socket->write(NQFrame::encode(nameField, data));
     return socket;
@@ -219,6 +229,18 @@ bool NQNodeServer::isPeerName(const QString &name)
     return false;
 }
 
+// A node that was killed leaves its socket file behind, named by its process
+// id; without this the folder would fill with them. A name goes only when
+// its process has ended and nobody accepts under it.
+void NQNodeServer::removeLeftoverSockets()
+{
+    const QStringList names = QDir(folder).entryList(QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (name != nodeName && nqnames::isNodeName(name) && platform::processEnded(name.toLongLong()))
+            platform::removeStaleServerName(nqnames::meetingPath(folder, name));
+    }
+}
+
 // One announcement can arrive more than once: through the center and on a
 // direct socket when two nodes announced at the same moment, or again
 // after a center restart. The user hears of it once while the peer stays.
@@ -293,7 +315,8 @@ bool NQNodeServer::reachCenter()
     QDeadlineTimer deadline(nqnames::centerConnectWaitMs);
     while (!stopRequested()) {
         if (centerSocket->state() == QLocalSocket::UnconnectedState)
-            centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
+            centerSocket->connectToServer(nqnames::meetingPath(folder, nqnames::centerServerName()),
+                                          QIODevice::ReadWrite);
         const qint64 slice = qMin<qint64>(deadline.remainingTime(), nqnames::centerRetryPauseMs);
         if (centerSocket->waitForConnected(int(slice)))
             return true;
@@ -322,12 +345,14 @@ void NQNodeServer::connectNode(const QString &name)
     if (!announcement.isEmpty()) {
         connect(socket, &QLocalSocket::connected, socket,
                 [socket, announcement] { socket->write(announcement); });
+    } else {
+        unannounced.insert(socket);
     }
-    // The socket gets a copy that shares no storage with the names handed to
-    // the dispatcher's thread. Qt's library is built without the race
-    // detector: when the socket freed a name whose other share that thread
-    // had just released, the detector saw no order between the two.
-    socket->connectToServer(QString(name.constData(), name.size()), QIODevice::ReadWrite);
+    // The socket gets a path of its own that shares no storage with the names
+    // handed to the dispatcher's thread. Qt's library is built without the
+    // race detector: when the socket freed a name whose other share that
+    // thread had just released, the detector saw no order between the two.
+    socket->connectToServer(nqnames::meetingPath(folder, name), QIODevice::ReadWrite);
 }
 
 void NQNodeServer::closeSocket(QLocalSocket *socket)
@@ -340,6 +365,7 @@ void NQNodeServer::closeSocket(QLocalSocket *socket)
         return;
     qDebug() << "NQNodeServer::closeSocket";
     readers.remove(socket);
+    unannounced.remove(socket);
     if (isCenter) {
         centerConnected = false;
         centerSocket = nullptr;

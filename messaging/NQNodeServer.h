@@ -69,6 +69,7 @@ private:
     bool pauseUnlessStopping(int ms);
     bool stopRequested();
     bool isPeerName(const QString &name);
+    void removeLeftoverSockets();
     void connectNode(const QString &name);
     void closeSocket(QLocalSocket *socket);
     void forgetPeer(QLocalSocket *socket);
@@ -92,6 +93,9 @@ private:
     QMap<QLocalSocket *, QString> socketNames;
     // What each peer last announced, as the user was told it.
     QHash<QString, QByteArray> announced;
+    // The user's own folder that the node's names lie in; empty when the
+    // user has none, and then the node cannot start.
+    QString folder;
     QLockFile *lockFile;
     NQDispatcher *dispatcher;
 
@@ -101,6 +105,9 @@ private:
     // Set while being destroyed: closing the center socket then is no loss.
     bool closing = false;
     QHash<QLocalSocket *, NQFrameReader> readers;
+    // Sockets this node opened to peers before it announced itself, on which
+    // nothing has been written yet.
+    QSet<QLocalSocket *> unannounced;
     // Set from the user's thread, read by the server thread's waits.
     std::mutex stopMutex;
     std::condition_variable stopWake;

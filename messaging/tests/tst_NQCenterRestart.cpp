@@ -21,7 +21,7 @@ enum CenterState { CenterRunning, CenterJustLost, CenterUnstartable };
 
 QString startLockPath()
 {
-    return QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName();
+    return meetingPath(nqnames::lockFileName());
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // One node spoken to directly over its local server: framing, who a frame
-// comes from, oversized frames, names that are no node's, a stale name and
+// comes from, oversized frames, names that are no node's, stale names and
 // an unreachable center.
 
 #include "NQFrame.h"
@@ -36,6 +36,7 @@ private slots:
     void onlyNodeNamesAreUsed_data();
     void onlyNodeNamesAreUsed();
     void staleNameDoesNotBlockStart();
+    void killedNodesLeaveNoSocketFiles();
     void unreachableCenterIsReported();
     void slowCenterIsStillReached();
 
@@ -147,9 +148,10 @@ void tst_NQNodeSockets::onlyNodeNamesAreUsed()
     QFETCH(QString, name);
     QFETCH(bool, used);
     QVERIFY(startNode(*node));
-    QVERIFY(QDir::temp().mkpath(QStringLiteral("sub")));
+    const QDir folder(nqnames::meetingFolder());
+    QVERIFY(folder.mkpath(QStringLiteral("sub")));
     QLocalServer target;
-    QVERIFY(name.isEmpty() || target.listen(name));
+    QVERIFY(name.isEmpty() || target.listen(folder.filePath(name)));
 
     // Each socket's frames are handled in order: the second frame on each
     // shows that the first has been. The relayed one goes first, so that the
@@ -187,11 +189,28 @@ void tst_NQNodeSockets::staleNameDoesNotBlockStart()
 {
     node->launch();
     QVERIFY(node->waitForLine(QStringLiteral("pid %1").arg(node->name())));
-    makeStaleSocketFile(QDir::tempPath() + QLatin1Char('/') + node->name());
+    makeStaleSocketFile(meetingPath(node->name()));
     node->command(QStringLiteral("start"));
     QVERIFY(node->waitForLine(QStringLiteral("started %1 1").arg(node->name()), 60000));
     RawPeer peer;
     QVERIFY(peer.connectTo(node->name()));
+}
+
+// The next node to start removes the socket file of a node that was killed,
+// and leaves a live process's alone.
+void tst_NQNodeSockets::killedNodesLeaveNoSocketFiles()
+{
+    NodeProcess killed;
+    QVERIFY(startNode(killed));
+    const QString killedPath = meetingPath(killed.name());
+    killed.kill();
+    QVERIFY(QFileInfo::exists(killedPath));
+    QLocalServer live;
+    QVERIFY(live.listen(meetingPath(QString::number(QCoreApplication::applicationPid()))));
+
+    QVERIFY(startNode(*node));
+    QVERIFY2(!QFileInfo::exists(killedPath), "the killed node's socket file is left");
+    QVERIFY2(QFileInfo::exists(live.fullServerName()), "a live process's socket file is gone");
 }
 
 void tst_NQNodeSockets::unreachableCenterIsReported()
@@ -206,7 +225,7 @@ void tst_NQNodeSockets::unreachableCenterIsReported()
 
     // The start lock covers starting the center, not the wait for it: held
     // past its stale time, the next node would take it for a dead node's.
-    QLockFile lock(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName());
+    QLockFile lock(meetingPath(nqnames::lockFileName()));
     QVERIFY(lock.tryLock(10000));
     QVERIFY(!node->errors().contains(QStringLiteral("NQCenter not reached")));
     lock.unlock();
