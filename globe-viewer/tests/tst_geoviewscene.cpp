@@ -139,6 +139,7 @@ private:
     void moveTo(QPoint at, Qt::MouseButtons held = Qt::NoButton);
     void click(QPoint at, Qt::MouseButton button = Qt::LeftButton);
     void clickButton(geo::ImageControl *button);
+    void changeView(const QString &input);
     QImage screenshot(const QString &name);
     bool inRoot(osg::Node *node) const { return node && m_widget->m_root->containsNode(node); }
     QString labelText() const { return QString::fromStdString(GeoviewMapState::lengthLabel->getText()); }
@@ -213,6 +214,32 @@ void GeoviewSceneTest::click(QPoint at, Qt::MouseButton button)
     send(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
     send(QEvent::MouseButtonPress, at, button, button);
     send(QEvent::MouseButtonRelease, at, button, Qt::NoButton);
+    frame();
+}
+
+// A grid button ("button02", "button03"), a notch of the wheel ("wheel in",
+// "wheel out"), a new viewpoint ("viewpoint") or a key, then a frame.
+void GeoviewSceneTest::changeView(const QString &input)
+{
+    if (input == "button02") {
+        clickButton(m_widget->m_gridButton02.get());
+        return;
+    }
+    if (input == "button03") {
+        clickButton(m_widget->m_gridButton03.get());
+        return;
+    }
+    if (input.startsWith("wheel")) {
+        const QPoint at(kViewWidth / 2, kViewHeight / 2);
+        QWheelEvent wheel(at, m_widget->m_glWidget->mapToGlobal(at), QPoint(),
+                          QPoint(0, input == "wheel in" ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(m_widget->m_glWidget, &wheel);
+    } else if (input == "viewpoint") {
+        m_counting->setViewpoint(geo::Viewpoint("", 114.0, 22.5, 0.0, 0.0, -90.0, 7000.0));
+    } else {
+        QTest::keyClick(m_widget->m_glWidget, input.at(0).toLatin1());
+    }
     frame();
 }
 
@@ -553,14 +580,7 @@ void GeoviewSceneTest::zoomKeysAndButtons()
     QFETCH(int, zooms);
     QFETCH(double, step);
     showScene();
-    if (input == "button02") {
-        clickButton(m_widget->m_gridButton02.get());
-    } else if (input == "button03") {
-        clickButton(m_widget->m_gridButton03.get());
-    } else {
-        QTest::keyClick(m_widget->m_glWidget, input.at(0).toLatin1());
-        frame();
-    }
+    changeView(input);
     QCOMPARE(m_counting->zooms.size(), zooms);
     for (const auto &zoom : m_counting->zooms)
         QCOMPARE(zoom, qMakePair(step, step));
@@ -584,24 +604,7 @@ void GeoviewSceneTest::scaleBarShowsTheFrame()
     QFETCH(QString, input);
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    if (input.startsWith("wheel")) {
-        const QPoint at(kViewWidth / 2, kViewHeight / 2);
-        QWheelEvent wheel(at, m_widget->m_glWidget->mapToGlobal(at), QPoint(),
-                          QPoint(0, input == "wheel in" ? 120 : -120), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(m_widget->m_glWidget, &wheel);
-        frame();
-    } else if (input == "button02") {
-        clickButton(m_widget->m_gridButton02.get());
-    } else if (input == "button03") {
-        clickButton(m_widget->m_gridButton03.get());
-    } else if (input == "viewpoint") {
-        m_counting->setViewpoint(geo::Viewpoint("", 114.0, 22.5, 0.0, 0.0, -90.0, 7000.0));
-        frame();
-    } else {
-        QTest::keyClick(m_widget->m_glWidget, input.at(0).toLatin1());
-        frame();
-    }
+    changeView(input);
     const double range = m_counting->getViewpoint().range().as(geo::Units::METERS);
     QVERIFY(std::fabs(range - 20000.0) > 1000.0);
 
