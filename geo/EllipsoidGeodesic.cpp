@@ -98,7 +98,11 @@ double antipodal(double lat1, double lon1, double lat2, double lon2)
             best = m;
         }
     }
-    for (double step = M_PI / 36.0; step > 1e-10;) {
+    // Each try either shortens the way or halves the step; the bound only
+    // guards against rounding that keeps shortening it by nothing.
+    constexpr int triesLimit = 5000;
+    double step = M_PI / 36.0;
+    for (int tries = 0; step > 1e-10 && tries < triesLimit; ++tries) {
         // Two directions across the surface at the current point.
         osg::Vec3d east = osg::Vec3d(0.0, 0.0, 1.0) ^ best;
         if (east.length2() < 1e-12)

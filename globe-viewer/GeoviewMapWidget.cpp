@@ -313,7 +313,8 @@ double GeoviewMapWidget::computeRouteLength(osg::Vec3d point)
         return 0.0;
     if (!hasMapNode("computeRouteLength"))
         return 0.0;
-    // On the ellipsoid: a sphere reads up to half a percent long or short.
+    // On the ellipsoid: a sphere of the equator's radius reads lengths along
+    // a meridian up to 0.67 % long.
     const auto geodesic = [](const osg::Vec3d &from, const osg::Vec3d &to) {
         return geo::EllipsoidGeodesic::distance(osg::DegreesToRadians(from.y()), osg::DegreesToRadians(from.x()),
                                                 osg::DegreesToRadians(to.y()), osg::DegreesToRadians(to.x()));
