@@ -410,6 +410,9 @@ void NQNodeServer::startCenterAside()
 // remove in turn.
 bool NQNodeServer::startCenter()
 {
+    // A zero pause only asks whether the node is stopping already.
+    if (!pauseUnlessStopping(0))
+        return false;
     while (!lockFile->tryLock(0)) {
         if (!pauseUnlessStopping(nqnames::centerRetryPauseMs))
             return false;
