@@ -79,6 +79,7 @@ NQNodeServer::~NQNodeServer()
     // The starter was told to stop, and drops its waits at once.
     if (centerStarter) {
         centerStarter->waitGone();
+        { const std::lock_guard<std::mutex> ended(stopMutex); }
         delete centerStarter;
     }
     delete lockFile;
@@ -432,16 +433,19 @@ bool NQNodeServer::pauseUnlessStopping(int ms)
     return !stopWake.wait_for(locker, std::chrono::milliseconds(ms), [this] { return stopping; });
 }
 
+// The starter's last step is under the lock, so taking the lock here first
+// orders its end before the thread's object goes (ThreadSanitizer sees no
+// order in waiting for a thread through Qt).
 void NQNodeServer::onCenterStarted()
 {
-    centerStarter->waitGone();
-    delete centerStarter;
-    centerStarter = nullptr;
     bool started = false;
     {
         const std::lock_guard<std::mutex> locker(stopMutex);
         started = centerStarted;
     }
+    centerStarter->waitGone();
+    delete centerStarter;
+    centerStarter = nullptr;
     if (!started) {
         centerStep = CenterStep::Idle;
         return;

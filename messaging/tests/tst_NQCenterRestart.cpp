@@ -19,6 +19,15 @@ namespace {
 
 enum CenterState { CenterRunning, CenterJustLost, CenterUnstartable };
 
+#ifdef __SANITIZE_THREAD__
+// The race detector holds every thread of a process while the process
+// starts a program, and slows the rest: it is still far from the seconds of
+// a node that waits for the center on its socket thread.
+constexpr int largestGapMs = 1000;
+#else
+constexpr int largestGapMs = 100;
+#endif
+
 QString startLockPath()
 {
     return QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName();
@@ -99,7 +108,7 @@ void tst_NQCenterRestart::nodesRejoinANewCenter()
     QVERIFY(nodes[1]->waitForLine(QStringLiteral("online %1 hello-c").arg(c)));
     for (int i = 0; i < 2; ++i) {
         const int gap = nodes[i]->ask(QStringLiteral("gap"), QStringLiteral("gap")).toInt();
-        QVERIFY2(gap < 100, qPrintable(QStringLiteral("node %1 heard nothing for %2 ms").arg(i).arg(gap)));
+        QVERIFY2(gap < largestGapMs, qPrintable(QStringLiteral("node %1 heard nothing for %2 ms").arg(i).arg(gap)));
     }
 
     // The peers are still connected directly, and neither heard of the

@@ -268,7 +268,10 @@ void tst_NQNodeSockets::stopFromCallbackThenUnload()
         if (!process.waitForLine(QStringLiteral("unloaded 1")))
             process.dump();
         QVERIFY(process.lines().contains(QStringLiteral("self-stopped")));
-        QCOMPARE(process.ask(QStringLiteral("threads"), QStringLiteral("threads")), threadsBefore[i]);
+        const QString threads = process.ask(QStringLiteral("threads"), QStringLiteral("threads"));
+        if (threads != threadsBefore[i])
+            process.dump();
+        QCOMPARE(threads, threadsBefore[i]);
         process.command(QStringLiteral("quit"));
         int exitCode = -1;
         const bool ended = process.waitForExit(30000, &exitCode);
