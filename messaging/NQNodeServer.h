@@ -39,8 +39,9 @@ public:
 
     // Called on the user's thread: no callback reaches the user after this.
     void detachCallback();
-    // Called on the user's thread before the server is deleted: a user
-    // waiting for the first center to be reached is let go.
+    // Called on the user's thread before the server is deleted: the
+    // center's starter drops its waits, and a user waiting for the first
+    // center to be reached is let go.
     void requestStop();
     // On the user's thread, after start: returns once the first attempt to
     // reach a center is over, reached or not, or the node stops.
