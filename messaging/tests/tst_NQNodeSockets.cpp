@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -39,6 +40,7 @@ private slots:
     void killedNodesLeaveNoSocketFiles();
     void unreachableCenterIsReported();
     void slowCenterIsStillReached();
+    void stopFromCallbackThenUnload();
 
 private:
     bool startNode(NodeProcess &node);
@@ -255,6 +257,48 @@ void tst_NQNodeSockets::slowCenterIsStillReached()
     NodeProcess peer;
     QVERIFY(startNode(peer));
     QVERIFY(node->waitForLine(QStringLiteral("online %1 self").arg(peer.name()), 30000));
+}
+
+// A program may stop and release its node in the node's own callback and
+// unload the library as soon as it hears of it: no thread of the node may
+// then be left, nor anything of the library's waiting to run. Several try,
+// as the threads' ends race the unload.
+void tst_NQNodeSockets::stopFromCallbackThenUnload()
+{
+    constexpr int processes = 4;
+    std::vector<std::unique_ptr<NodeProcess>> nodes;
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    std::vector<QString> threadsBefore;
+    for (int i = 0; i < processes; ++i) {
+        nodes.push_back(std::make_unique<NodeProcess>());
+        NodeProcess &process = *nodes.back();
+        process.launch();
+        threadsBefore.push_back(process.ask(QStringLiteral("threads"), QStringLiteral("threads")));
+        process.command(QStringLiteral("start\nonline self\nselfstop"));
+        QVERIFY(process.waitForLine(QStringLiteral("started %1 1").arg(process.name()), 60000));
+        // Once answered, the node is set to stop on the next data.
+        QVERIFY(!process.ask(QStringLiteral("received"), QStringLiteral("received")).isNull());
+        peers.push_back(std::make_unique<RawPeer>());
+        QVERIFY(peers.back()->connectTo(process.name()));
+        peers.back()->write(frame(QStringLiteral("777"), QStringLiteral("id")) + frame(QStringLiteral("777"), QStringLiteral("bye")));
+    }
+    for (int i = 0; i < processes; ++i) {
+        NodeProcess &process = *nodes[i];
+        if (!process.waitForLine(QStringLiteral("unloaded 1")))
+            process.dump();
+        QVERIFY(process.lines().contains(QStringLiteral("self-stopped")));
+        const QString threads = process.ask(QStringLiteral("threads"), QStringLiteral("threads"));
+        if (threads != threadsBefore[i])
+            process.dump();
+        QCOMPARE(threads, threadsBefore[i]);
+        process.command(QStringLiteral("quit"));
+        int exitCode = -1;
+        const bool ended = process.waitForExit(30000, &exitCode);
+        if (!ended || exitCode != 0)
+            process.dump();
+        QVERIFY(ended);
+        QCOMPARE(exitCode, 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_NQNodeSockets)
