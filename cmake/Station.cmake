@@ -58,10 +58,11 @@ endfunction()
 
 function(station_run_test name program display timeout)
     set(sandbox ${CMAKE_BINARY_DIR}/test-sandbox/${name})
-    # Local sockets are named inside TMPDIR, and a socket's whole path must
-    # fit in 107 bytes: under a deep checkout the sandbox's own folder leaves
-    # too little room for the names that follow. TMPDIR is a short folder of
-    # the system's instead, one per sandbox, linked from it as tmp.
+    # Local sockets are named inside TMPDIR and XDG_RUNTIME_DIR, and a
+    # socket's whole path must fit in 107 bytes: under a deep checkout the
+    # sandbox's own folder leaves too little room for the names that follow.
+    # Both are short folders of the system's instead, one per sandbox, linked
+    # from it as tmp.
     string(MD5 sandboxHash "${sandbox}")
     string(SUBSTRING "${sandboxHash}" 0 12 sandboxHash)
     set(tmp /tmp/station-test-${sandboxHash})
@@ -76,13 +77,13 @@ function(station_run_test name program display timeout)
         COMMAND ${CMAKE_COMMAND} -E env
             TMPDIR=${tmp} HOME=${sandbox}/home
             XDG_DATA_HOME=${sandbox}/data XDG_CONFIG_HOME=${sandbox}/config
-            XDG_CACHE_HOME=${sandbox}/cache XDG_RUNTIME_DIR=${sandbox}/run
+            XDG_CACHE_HOME=${sandbox}/cache XDG_RUNTIME_DIR=${tmp}/run
             ${command})
     # The sandbox starts empty at every run: nothing a crashed earlier run
     # left behind can decide the outcome of this one. The runtime folder must
-    # be private to its owner or Qt refuses it.
+    # be private to its owner or Qt and the messaging nodes refuse it.
     add_test(NAME ${name}.sandbox
-        COMMAND sh -c "rm -rf '${sandbox}' '${tmp}' && mkdir -p '${tmp}' '${sandbox}/home' '${sandbox}/data' '${sandbox}/config' '${sandbox}/cache' '${sandbox}/run' && chmod 700 '${sandbox}/run' && ln -s '${tmp}' '${sandbox}/tmp'")
+        COMMAND sh -c "rm -rf '${sandbox}' '${tmp}' && mkdir -p '${tmp}/run' '${sandbox}/home' '${sandbox}/data' '${sandbox}/config' '${sandbox}/cache' && chmod 700 '${tmp}/run' && ln -s '${tmp}' '${sandbox}/tmp'")
     set_tests_properties(${name}.sandbox PROPERTIES FIXTURES_SETUP ${name}.fx)
     add_test(NAME ${name}.leftovers
         COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/end-sandbox-processes.sh ${tmp})

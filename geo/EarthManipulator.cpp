@@ -76,6 +76,18 @@ osg::Vec3d worldCentre(osg::Node *node)
     return centre * osg::computeLocalToWorld(path);
 }
 
+// How many wheel notches an event holds: its delta along the motion's axis
+// over the 120 of one notch. Events made without a delta count as one.
+double scrollNotches(const osgGA::GUIEventAdapter &ea)
+{
+    constexpr double notch = 120.0;
+    const auto motion = ea.getScrollingMotion();
+    const bool sideways = motion == osgGA::GUIEventAdapter::SCROLL_LEFT
+                          || motion == osgGA::GUIEventAdapter::SCROLL_RIGHT;
+    const double delta = std::fabs(sideways ? ea.getScrollingDeltaX() : ea.getScrollingDeltaY());
+    return delta > 0.0 && std::isfinite(delta) ? delta / notch : 1.0;
+}
+
 } // namespace
 
 void EarthManipulator::Settings::setMinMaxDistance(double minimum, double maximum)
@@ -240,8 +252,16 @@ void EarthManipulator::followTether()
 
 void EarthManipulator::zoom(double, double dy)
 {
+    scaleRange(1.0 + dy);
+}
+
+void EarthManipulator::scaleRange(double factor)
+{
     stopFlight();
-    m_pose.range *= 1.0 + dy;
+    // A factor of zero or less would put the eye on or behind the focal point.
+    if (!(factor > 0.0) || !std::isfinite(factor))
+        return;
+    m_pose.range *= factor;
     m_pose = clamped(m_pose);
 }
 
@@ -315,12 +335,13 @@ bool EarthManipulator::handleScroll(const osgGA::GUIEventAdapter &ea, osgGA::GUI
     const int modifiers = ea.getModKeyMask() & ~(osgGA::GUIEventAdapter::MODKEY_NUM_LOCK
                                                  | osgGA::GUIEventAdapter::MODKEY_CAPS_LOCK);
     const double factor = m_settings->getScrollZoomFactor();
+    const double notches = scrollNotches(ea);
     switch (m_settings->scrollAction(ea.getScrollingMotion(), modifiers)) {
     case ACTION_ZOOM_IN:
-        zoom(0.0, -factor);
+        scaleRange(std::pow(1.0 - factor, notches));
         break;
     case ACTION_ZOOM_OUT:
-        zoom(0.0, factor);
+        scaleRange(std::pow(1.0 + factor, notches));
         break;
     default:
         return false;
@@ -344,7 +365,9 @@ bool EarthManipulator::handleDrag(const osgGA::GUIEventAdapter &ea, osgGA::GUIAc
         m_tether = nullptr;
         pan(dx, dy);
     } else if (buttons == osgGA::GUIEventAdapter::RIGHT_MOUSE_BUTTON) {
-        zoom(0.0, -dy);
+        // For small moves as 1 - dy; a move of half the view or more would
+        // take that to zero or below.
+        scaleRange(std::exp(-dy));
     } else {
         return false;
     }

@@ -25,6 +25,13 @@ namespace geo {
 // scroll wheel does what the settings bind to it (by default, up zooms in,
 // down zooms out). Any of these ends a flight; a tether survives rotation
 // and zoom, and a pan ends it.
+//
+// A wheel event zooms by as many steps as its angle delta holds notches
+// (osgGA's scrolling delta, 120 a notch as Qt counts it; an event without a
+// delta is one notch), so the small events of a touchpad add up to what
+// the notches of a wheel do. A right drag scales the range by e^(-dy) for
+// a vertical move of dy in normalised window units: however fast the
+// drag, one event never takes the range to zero or past it.
 class EarthManipulator : public osgGA::CameraManipulator
 {
 public:
@@ -55,7 +62,7 @@ public:
         void bindScroll(ActionType action, int scrollMotion, int modKeyMask = 0);
         ActionType scrollAction(int scrollMotion, int modKeyMask) const;
 
-        // The share of the range one wheel step zooms by (default 0.2).
+        // The share of the range one wheel notch zooms by (default 0.2).
         void setScrollZoomFactor(double factor) { m_scrollZoomFactor = factor; }
         double getScrollZoomFactor() const { return m_scrollZoomFactor; }
 
@@ -136,6 +143,7 @@ private:
     bool handleFrame(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa);
     bool handleScroll(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa);
     bool handleDrag(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa);
+    void scaleRange(double factor);
     void pan(double dx, double dy);
     void rotate(double dx, double dy);
     void stopFlight();

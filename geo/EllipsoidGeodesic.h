@@ -9,8 +9,8 @@ class EllipsoidGeodesic
 public:
     // Metres between two points given in radians. Vincenty's inverse
     // solution, good to a fraction of a millimetre; for nearly antipodal
-    // points, where it does not converge, the great-circle length on the
-    // mean sphere is returned.
+    // points, where it does not converge, the least length over a point in
+    // between, each half by Vincenty, good to well under a metre.
     static double distance(double lat1, double lon1, double lat2, double lon2);
 };
 

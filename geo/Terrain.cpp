@@ -10,15 +10,31 @@ namespace geo {
 
 bool Terrain::getWorldCoordsUnderMouse(osg::View *view, float x, float y, osg::Vec3d &world) const
 {
-    if (!view || !view->getCamera() || !view->getCamera()->getViewport())
+    if (!view || !view->getCamera())
         return false;
-    const osg::Camera *camera = view->getCamera();
-    const osg::Matrixd toWindow = camera->getViewMatrix() * camera->getProjectionMatrix()
-                                  * camera->getViewport()->computeWindowMatrix();
+    return worldUnderPixel(*view->getCamera(), view->getCamera()->getViewMatrix(), x, y, world);
+}
+
+bool Terrain::worldUnderPixel(const osg::Camera &camera, const osg::Matrixd &viewMatrix, float x, float y,
+                              osg::Vec3d &world)
+{
+    if (!camera.getViewport())
+        return false;
+    const osg::Matrixd toWindow = viewMatrix * camera.getProjectionMatrix()
+                                  * camera.getViewport()->computeWindowMatrix();
     const osg::Matrixd fromWindow = osg::Matrixd::inverse(toWindow);
     const osg::Vec3d nearPoint = osg::Vec3d(x, y, 0.0) * fromWindow;
     const osg::Vec3d farPoint = osg::Vec3d(x, y, 1.0) * fromWindow;
-    return intersectSegment(nearPoint, farPoint, world);
+    if (camera.getProjectionMatrix()(3, 3) != 0.0)
+        return intersectSegment(nearPoint, farPoint, world); // orthographic: no eye
+    // The near and far planes are fitted to the scene at each cull, for the
+    // view matrix of that frame; with another one the ground may lie outside
+    // them. Follow the pixel's whole ray from the eye instead.
+    constexpr double reach = 1.0e9; // metres, far past the globe from any range
+    osg::Vec3d direction = farPoint - nearPoint;
+    direction.normalize();
+    const osg::Vec3d eye = osg::Matrixd::inverse(viewMatrix).getTrans();
+    return intersectSegment(eye, eye + direction * reach, world);
 }
 
 bool Terrain::intersectSegment(const osg::Vec3d &start, const osg::Vec3d &end, osg::Vec3d &world)

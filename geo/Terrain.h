@@ -1,5 +1,6 @@
 #pragma once
 
+#include <osg/Camera>
 #include <osg/Referenced>
 #include <osg/Vec3d>
 #include <osg/View>
@@ -18,6 +19,10 @@ public:
     // the scene graph counts them (an event's getX()/getY()). False when the
     // pixel shows space or the camera has no viewport.
     bool getWorldCoordsUnderMouse(osg::View *view, float x, float y, osg::Vec3d &world) const;
+    // The same for the camera's projection and viewport seen through
+    // `viewMatrix`, which may be one the camera has not been given yet.
+    static bool worldUnderPixel(const osg::Camera &camera, const osg::Matrixd &viewMatrix, float x, float y,
+                                osg::Vec3d &world);
 
     // The first point where the segment from `start` to `end` (world
     // coordinates) enters the ellipsoid; false when it misses.

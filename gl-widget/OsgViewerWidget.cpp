@@ -225,12 +225,20 @@ void OsgViewerWidget::wheelEvent(QWheelEvent *event)
         return;
     setModifiers(event->modifiers());
     const QPoint delta = event->angleDelta();
+    osgGA::GUIEventAdapter *scroll = nullptr;
     if (delta.y() != 0)
-        eventQueue()->mouseScroll(delta.y() > 0 ? osgGA::GUIEventAdapter::SCROLL_UP
-                                                : osgGA::GUIEventAdapter::SCROLL_DOWN);
+        scroll = eventQueue()->mouseScroll(delta.y() > 0 ? osgGA::GUIEventAdapter::SCROLL_UP
+                                                         : osgGA::GUIEventAdapter::SCROLL_DOWN);
     else if (delta.x() != 0)
-        eventQueue()->mouseScroll(delta.x() > 0 ? osgGA::GUIEventAdapter::SCROLL_LEFT
-                                                : osgGA::GUIEventAdapter::SCROLL_RIGHT);
+        scroll = eventQueue()->mouseScroll(delta.x() > 0 ? osgGA::GUIEventAdapter::SCROLL_LEFT
+                                                         : osgGA::GUIEventAdapter::SCROLL_RIGHT);
+    // The motion names the direction; the delta, in Qt's units (120 a notch
+    // of a common wheel), tells how far, which high-resolution wheels and
+    // touchpads split into many small events.
+    if (scroll != nullptr) {
+        scroll->setScrollingDeltaX(float(delta.x()));
+        scroll->setScrollingDeltaY(float(delta.y()));
+    }
     event->accept();
     update();
 }

@@ -14,6 +14,12 @@ namespace {
 // failed and is started again.
 constexpr int launchTimeoutMs = 30000;
 
+// What an ended viewer still sends arrives within moments, while its next
+// few successors start at the earliest; a viewer that never reached the
+// host, as when messaging fails and a new one starts every 30 s, sends
+// nothing at all and would otherwise be remembered for ever.
+constexpr int endedViewersKept = 8;
+
 } // namespace
 
 NQXServer::NQXServer(QString linkName, QObject *parent)
@@ -46,7 +52,7 @@ void NQXServer::launchClient()
     if (!process->start(args))
         qWarning() << "start client process failed:" << program;
     else
-        endedViewers.remove(viewerNodeName());
+        endedViewers.removeAll(viewerNodeName());
     launchTimer->start(launchTimeoutMs);
 }
 
@@ -55,7 +61,9 @@ void NQXServer::endViewer()
     if (process->isIdle())
         return;
     const QString viewerNode = viewerNodeName();
-    endedViewers.insert(viewerNode);
+    endedViewers.append(viewerNode);
+    if (endedViewers.size() > endedViewersKept)
+        endedViewers.removeFirst();
     if (!linkNameOf(viewerNode).isEmpty())
         removeLink(viewerNode);
     process->stop();
@@ -122,7 +130,7 @@ void NQXServer::handleNodeOnline(QString nodeName, INQData *data)
 
 void NQXServer::handleNodeOffline(QString nodeName)
 {
-    if (!endedViewers.remove(nodeName))
+    if (!endedViewers.removeOne(nodeName))
         NQXNode::handleNodeOffline(nodeName);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QJsonObject>
-#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <qwindowdefs.h>
 
 #include "NQXNode.h"
@@ -16,6 +16,7 @@ class XExeProcess;
 class NQXServer : public NQXNode
 {
     Q_OBJECT
+    friend class TestNQXServer;
 
 public:
     // Starts the messaging node, which blocks for at least three seconds.
@@ -57,8 +58,8 @@ private:
     QString clientLinkName;
     QTimer *launchTimer;
     XExeProcess *process;
-    // The nodes of viewers this server ended itself. What they still send
-    // arrives after their successor started, under the link name the
-    // successor now holds, and is not about the successor.
-    QSet<QString> endedViewers;
+    // The nodes of viewers this server ended itself, the latest last. What
+    // they still send arrives after their successor started, under the link
+    // name the successor now holds, and is not about the successor.
+    QStringList endedViewers;
 };

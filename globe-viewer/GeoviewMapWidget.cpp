@@ -15,7 +15,7 @@
 #include "GeoviewMapState.h"
 #include "OsgViewerWidget.h"
 #include "PositionLimits.h"
-#include "geo/GeoMath.h"
+#include "geo/EllipsoidGeodesic.h"
 
 namespace {
 
@@ -318,9 +318,14 @@ double GeoviewMapWidget::computeRouteLength(osg::Vec3d point)
         return 0.0;
     if (!hasMapNode("computeRouteLength"))
         return 0.0;
-    const geo::SpatialReference *srs = m_mapNode->getMapSRS();
+    // On the ellipsoid: a sphere of the equator's radius reads lengths along
+    // a meridian up to 0.67 % long.
+    const auto geodesic = [](const osg::Vec3d &from, const osg::Vec3d &to) {
+        return geo::EllipsoidGeodesic::distance(osg::DegreesToRadians(from.y()), osg::DegreesToRadians(from.x()),
+                                                osg::DegreesToRadians(to.y()), osg::DegreesToRadians(to.x()));
+    };
     double length = 0.0;
     for (size_t i = 1; i < m_measurePoints.size(); ++i)
-        length += geo::GeoMath::distance(m_measurePoints[i - 1], m_measurePoints[i], srs);
-    return length + geo::GeoMath::distance(m_measurePoints.back(), point, srs);
+        length += geodesic(m_measurePoints[i - 1], m_measurePoints[i]);
+    return length + geodesic(m_measurePoints.back(), point);
 }

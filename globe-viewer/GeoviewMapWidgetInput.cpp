@@ -11,6 +11,7 @@
 #include <osgUtil/LineSegmentIntersector>
 
 #include <algorithm>
+#include <cmath>
 
 #include "GaussKrugerProjection.h"
 #include "GeoviewMapInputWidget.h"
@@ -20,9 +21,19 @@ using namespace GeoviewMapState;
 
 namespace {
 
+// The length is the ellipsoid's geodesic, good to a hundredth of a percent:
+// four significant digits, written out in metres without an exponent.
 QString lengthText(double metres)
 {
-    return QStringLiteral("Length\uFF1A%1 m").arg(QString::number(metres, 'g', 9), 0, QLatin1Char(' '));
+    constexpr int digits = 4;
+    int decimals = 0;
+    if (metres > 0.0 && std::isfinite(metres)) {
+        const int whole = int(std::floor(std::log10(metres))) + 1;
+        const double unit = std::pow(10.0, whole - digits);
+        metres = std::round(metres / unit) * unit;
+        decimals = std::max(0, digits - whole);
+    }
+    return QStringLiteral("Length\uFF1A%1 m").arg(QString::number(metres, 'f', decimals), 0, QLatin1Char(' '));
 }
 
 void setLine(geo::FeatureNode &node, const geo::Style &style, const std::vector<osg::Vec3d> &points)

@@ -239,7 +239,8 @@ void GeoviewMapWidget::addScaleBar()
     box->setForeColor(osg::Vec4f(0, 0, 0, 0.8f));
     box->setBackColor(osg::Vec4f(1, 1, 1, 0.5f));
     m_canvas->addControl(box.get());
-    m_viewer->addEventHandler(new ScaleBarHandler(m_scaleBar.get()));
+    // On the root, so that it measures before the canvas below lays out.
+    m_root->addUpdateCallback(new ScaleBarHandler(m_scaleBar.get()));
 }
 
 void GeoviewMapWidget::addSideButtons()

@@ -2,6 +2,7 @@
 
 #include <osg/Camera>
 #include <osg/GraphicsContext>
+#include <osgViewer/View>
 
 #include <algorithm>
 #include <iterator>
@@ -147,22 +148,33 @@ double ScaleBar::update()
     const double ratio = geo::ControlCanvas::pixelRatio(view.get());
     const double span = measuringSpan(int(m_viewportWidth / ratio));
     double meters = 0.0;
-    if (!groundDistance(span * ratio, meters)) {
+    if (!groundDistance(view.get(), span * ratio, meters)) {
         blank();
         return -1.0;
     }
     return show(meters, span);
 }
 
-bool ScaleBar::groundDistance(double span, double &meters) const
+osg::Matrixd ScaleBar::shownViewMatrix(osg::View *view)
+{
+    // The viewer hands the manipulator's matrix to the camera only at the
+    // end of the update traversal, after the overlays have been laid out:
+    // the camera's own would be the previous frame's.
+    auto *events = dynamic_cast<osgViewer::View *>(view);
+    if (events != nullptr && events->getCameraManipulator() != nullptr)
+        return events->getCameraManipulator()->getInverseMatrix();
+    return view->getCamera()->getViewMatrix();
+}
+
+bool ScaleBar::groundDistance(osg::View *view, double span, double &meters) const
 {
     // Integer halves, as the pixel rows and columns count.
     const float y = float((m_viewportHeight - 1) / 2);
     const double x1 = (m_viewportWidth - 1) / 2 - span / 2.0;
+    const osg::Matrixd viewMatrix = shownViewMatrix(view);
     osg::Vec3d world1, world2;
-    const geo::Terrain *terrain = m_mapNode->getTerrain();
-    if (!terrain->getWorldCoordsUnderMouse(m_view.get(), float(x1), y, world1)
-        || !terrain->getWorldCoordsUnderMouse(m_view.get(), float(x1 + span), y, world2))
+    if (!geo::Terrain::worldUnderPixel(*view->getCamera(), viewMatrix, float(x1), y, world1)
+        || !geo::Terrain::worldUnderPixel(*view->getCamera(), viewMatrix, float(x1 + span), y, world2))
         return false;
 
     const geo::SpatialReference *srs = m_mapNode->getMapSRS();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <osg/Matrixd>
 #include <osg/Referenced>
 #include <osg/View>
 #include <osg/observer_ptr>
@@ -22,8 +23,10 @@ public:
 
     ScaleBar(geo::MapNode *mapNode, osg::View *view);
 
-    // Measures again; the ground distance per pixel in the current unit, or
-    // -1 when nothing could be measured (the label is then blank).
+    // Measures again, across the view that the frame being made will show
+    // (its manipulator's, where it has one); the ground distance per pixel
+    // in the current unit, or -1 when nothing could be measured (the label
+    // is then blank).
     double update();
     void setVisible(bool visible);
 
@@ -41,7 +44,8 @@ public:
 private:
     friend class ScaleBarTest;
 
-    bool groundDistance(double span, double &meters) const;
+    static osg::Matrixd shownViewMatrix(osg::View *view);
+    bool groundDistance(osg::View *view, double span, double &meters) const;
     double show(double meters, double span);
     void blank();
 

@@ -1,14 +1,7 @@
 #include "ScaleBarHandler.h"
 
-#include <osg/View>
-
-bool ScaleBarHandler::handle(const osgGA::GUIEventAdapter &ea, osgGA::GUIActionAdapter &aa,
-                             osg::Object *, osg::NodeVisitor *)
+void ScaleBarHandler::operator()(osg::Node *node, osg::NodeVisitor *visitor)
 {
-    if (dynamic_cast<osg::View *>(&aa) == nullptr)
-        return false;
-    const auto type = ea.getEventType();
-    if (type == osgGA::GUIEventAdapter::SCROLL || type == osgGA::GUIEventAdapter::KEYDOWN)
-        m_scaleBar->update();
-    return false;
+    m_scaleBar->update();
+    traverse(node, visitor);
 }

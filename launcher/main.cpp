@@ -1,8 +1,11 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QLibrary>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include "SingleApplication.h"
@@ -26,13 +29,54 @@ static void setDefaultFont()
     QApplication::setFont(font);
 }
 
-// Nothing of an earlier run is kept: the folder only ever holds the crash
-// report of the current one.
-static QString recreateLogsFolder()
+// The reports of the last few crashes outlive the next starts, so that the
+// operator can still send them; a crash's box may even be showing yet.
+static const int keptReports = 5;
+
+// Crash reports under the names the crash filter gives them, whose time
+// stamps run from the year down to the second: name order is age order.
+static QStringList lastReports(const QDir &logs)
+{
+    static const QRegularExpression reportName(
+        QStringLiteral("^dump_\\d{4}-\\d\\d-\\d\\d_\\d\\d\\.\\d\\d\\.\\d\\d\\.dmp$"));
+    const QStringList reports =
+        logs.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name).filter(reportName);
+    return reports.mid(qMax(0, reports.size() - keptReports));
+}
+
+// Everything of an earlier run goes but the last crash reports. A link is
+// removed, never followed: what it points to is not the launcher's.
+static void emptyLogsFolder(const QString &path)
+{
+    const QDir logs(path);
+    const QStringList kept = lastReports(logs);
+    const QFileInfoList entries =
+        logs.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (kept.contains(entry.fileName()))
+            continue;
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            QFile::remove(entry.filePath());
+    }
+}
+
+// A logs folder that is a link would have the crash filter write, and every
+// start empty, a folder outside the launcher's own: the link is replaced by a
+// folder and what it pointed to is left alone.
+static QString prepareLogsFolder()
 {
     const QString logs =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs");
-    QDir(logs).removeRecursively();
+    const QFileInfo entry(logs);
+    if (entry.isSymLink()) {
+        qDebug() << "logs folder is a symbolic link, replaced by a folder:" << logs << "->"
+                 << entry.symLinkTarget();
+        QFile::remove(logs);
+    } else if (entry.isDir()) {
+        emptyLogsFolder(logs);
+    }
     if (!QDir(logs).exists())
         QDir().mkpath(logs);
     return logs;
@@ -46,7 +90,7 @@ int main(int argc, char **argv)
     setDefaultFont();
 
     SingleApplication app(argc, argv);
-    const QString logs = recreateLogsFolder();
+    const QString logs = prepareLogsFolder();
     platform::installCrashFilter(logs, platform::programPath(QStringLiteral("ApologyBox")));
 
     QLibrary core(platform::libraryPath(QStringLiteral("Core")));

@@ -29,7 +29,8 @@ bool NQCenterServer::launch()
     bool listening = false;
     QMetaObject::invokeMethod(this, "startInner", Qt::BlockingQueuedConnection,
                               Q_RETURN_ARG(bool, listening),
-                              Q_ARG(QString, nqnames::centerServerName()));
+                              Q_ARG(QString, nqnames::meetingPath(nqnames::meetingFolder(),
+                                                                  nqnames::centerServerName())));
     return listening;
 }
 

@@ -4,12 +4,22 @@
 #include "NQDataBuilder.h"
 #include "NQThread.h"
 
+#include <QDebug>
 #include <QThread>
+
+namespace {
+
+// What one peer's data may take in a node's dispatcher queue, in payload
+// bytes. A slow callback otherwise lets a fast peer fill the memory.
+constexpr qint64 peerWaitingMark = 4 * 1024 * 1024;
+
+} // namespace
 
 NQDispatcher::NQDispatcher(INQNodeCallback *callback, QObject *parent)
     : QObject(parent)
     , callback(callback)
     , thread(new NQThread)
+    , waiting(peerWaitingMark)
     , posted(this, staticMetaObject, "deliverPosted()")
 {
     moveToThread(thread);
@@ -22,6 +32,16 @@ NQDispatcher::~NQDispatcher()
     thread->quit();
     thread->waitGone();
     delete thread;
+    int dropped = 0;
+    for (Posted next; posted.take(&next);)
+        dropped += next.notice == Notice::Data;
+    if (dropped > 0)
+        qWarning("NQDispatcher::~NQDispatcher dropping %d received packets: the node stopped", dropped);
+}
+
+void NQDispatcher::onDrained(std::function<void(const QString &)> callOnDrained)
+{
+    drained = std::move(callOnDrained);
 }
 
 void NQDispatcher::detachCallback()
@@ -35,9 +55,11 @@ bool NQDispatcher::isCallbackThread() const
     return QThread::currentThread() == thread;
 }
 
-void NQDispatcher::post(Notice notice, const QString &name, const QByteArray &data)
+bool NQDispatcher::post(Notice notice, const QString &name, const QByteArray &data)
 {
+    const bool full = notice == Notice::Data && waiting.add(name, data.size());
     posted.push({notice, name, data});
+    return full;
 }
 
 void NQDispatcher::deliverPosted()
@@ -50,6 +72,8 @@ void NQDispatcher::deliverPosted()
             break;
         case Notice::Data:
             dispatchNodeData(next.name, next.data);
+            if (waiting.remove(next.name, next.data.size()) && drained)
+                drained(next.name);
             break;
         case Notice::Offline:
             dispatchNodeOffline(next.name);

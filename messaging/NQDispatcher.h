@@ -1,11 +1,13 @@
 #pragma once
 
+#include "NQBacklog.h"
 #include "NQHandOff.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <mutex>
 
 class INQNodeCallback;
@@ -31,8 +33,12 @@ public:
 
     enum class Notice { Online, Data, Offline };
     // From the node server's thread: delivered on the dispatcher's thread,
-    // after every notice posted before it.
-    void post(Notice notice, const QString &name, const QByteArray &data = QByteArray());
+    // after every notice posted before it. True when the peer's data waiting
+    // here has reached its mark: the server then reads no more of it until
+    // told that it has drained.
+    bool post(Notice notice, const QString &name, const QByteArray &data = QByteArray());
+    // Set before the first post; called on the dispatcher's thread.
+    void onDrained(std::function<void(const QString &)> drained);
 
 public slots:
     void dispatchNodeOnline(QString strNodeName, QByteArray data);
@@ -53,6 +59,8 @@ private:
 
     INQNodeCallback *callback;
     NQThread *thread;
+    NQBacklog waiting;
+    std::function<void(const QString &)> drained;
     // Held while a callback runs, so that detaching waits for it. Recursive:
     // a callback may stop its own node. A standard mutex rather than Qt's,
     // whose locking ThreadSanitizer cannot see.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/RuntimeFolder.h"
+
 #include <QString>
 
 #include <limits>
@@ -11,6 +13,17 @@ inline QString centerServerName() { return QStringLiteral("18FD5D41-F60B-404D-8A
 inline QString centerSegmentKey() { return QStringLiteral("0C52AFBB-1EAC-42DD-9DBD-CF2AB0FB2611"); }
 inline QString lockFileName() { return QStringLiteral("xxxx010033-ECE0-4B4B-87C6-FECE9584ED63"); }
 inline QString centerProgram() { return QStringLiteral("NQCenter"); }
+
+// The names above, and the nodes' own, are the same for every user of the
+// machine: each user's nodes and center meet in a folder of the user's own,
+// so that one user's center neither serves nor blocks another's nodes.
+// Empty, after a log line, when that folder cannot be had safely.
+inline QString meetingFolder() { return platform::userRuntimeFolder(QStringLiteral("NQCore")); }
+// Where a name lies in that folder; empty without a folder.
+inline QString meetingPath(const QString &folder, const QString &name)
+{
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + name;
+}
 
 // The pause after starting the center lets a fresh center reach its listen;
 // the wait covers a center that is slow to accept.

@@ -36,6 +36,9 @@ bool NQNode::start(INQNodeCallback *callback)
     server = new NQNodeServer(callback);
     bool listening = false;
     QMetaObject::invokeMethod(server, "start", Qt::BlockingQueuedConnection, Q_RETURN_ARG(bool, listening));
+    // The server's thread goes on with its sockets while the user waits.
+    if (listening)
+        server->waitUntilJoined();
     return listening;
 }
 
@@ -48,9 +51,7 @@ bool NQNode::online(INQData *packet)
 
 bool NQNode::send(QString nodeName, INQData *packet)
 {
-    if (server)
-        server->handOff(nodeName, packet->toByteArray(), false);
-    return true;
+    return !server || server->handOff(nodeName, packet->toByteArray(), false);
 }
 
 void NQNode::stop()
@@ -71,7 +72,8 @@ void NQNode::release()
 // lock, a center), so the wait is short; it is bounded all the same, because
 // a window that closes must not hang. A callback that stops its own node
 // cannot wait: the server's end waits for the very thread that runs the
-// callback, so there the thread frees itself.
+// callback. There, and past the bound, the thread is retired: freed once it
+// has ended, and waited for before the library is unloaded.
 void NQNode::dropServer()
 {
     if (!server)
@@ -80,19 +82,13 @@ void NQNode::dropServer()
     const bool onCallbackThread = server->dispatcher->isCallbackThread();
     server->detachCallback();
     server->requestStop();
-    if (onCallbackThread)
-        QObject::connect(serverThread, &QThread::finished, serverThread, &QObject::deleteLater);
     server->deleteLater();
     server = nullptr;
-    if (onCallbackThread)
-        return;
-    if (serverThread->waitGone(QDeadlineTimer(stopWaitMs))) {
+    if (!onCallbackThread && serverThread->waitGone(QDeadlineTimer(stopWaitMs))) {
         delete serverThread;
         return;
     }
-    qWarning() << "NQNode::stop the node's thread is still ending";
-    QObject::connect(serverThread, &QThread::finished, serverThread, &QObject::deleteLater);
-    // Ended meanwhile: deleting it also drops a deletion it may have posted.
-    if (serverThread->isFinished())
-        delete serverThread;
+    if (!onCallbackThread)
+        qWarning() << "NQNode::stop the node's thread is still ending";
+    NQThread::retire(serverThread);
 }

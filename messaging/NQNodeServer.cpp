@@ -6,6 +6,7 @@
 #include "NQThread.h"
 #include "platform/LocalServerName.h"
 #include "platform/Locate.h"
+#include "platform/ProcessWatch.h"
 #include "platform/StartDetached.h"
 
 #include <QCoreApplication>
@@ -15,18 +16,38 @@
 #include <QLockFile>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QTimer>
 #include <QVarLengthArray>
+
+namespace {
+
+// What a node keeps for one peer that is not reading, in frame bytes: the
+// high-water mark of what its socket has not yet handed to the system.
+constexpr qint64 peerUnsentMark = 4 * 1024 * 1024;
+// What the socket of a peer whose data waits in the dispatcher's queue may
+// still read ahead; the rest stays with the system, which makes the peer's
+// writes wait in turn.
+constexpr qint64 heldReadBytes = 64 * 1024;
+
+} // namespace
 
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     : thread(new NQThread)
     , server(new QLocalServer(this))
     , centerSocket(new QLocalSocket(this))
-    , lockFile(new QLockFile(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName()))
+    , folder(nqnames::meetingFolder())
+    , lockFile(new QLockFile(nqnames::meetingPath(folder, nqnames::lockFileName())))
     , dispatcher(new NQDispatcher(callback))
+    , centerTimer(new QTimer(this))
     , outbox(this, staticMetaObject, "sendHandedOff()")
+    , outgoing(peerUnsentMark)
+    , drained(this, staticMetaObject, "resumeDrained()")
 {
     nodeName = QString::number(QCoreApplication::applicationPid());
     nameField = NQFrame::encodeName(nodeName);
+    centerTimer->setSingleShot(true);
+    connect(centerTimer, &QTimer::timeout, this, &NQNodeServer::askCenter);
+    dispatcher->onDrained([this](const QString &peer) { drained.push(peer); });
     // The thread ends when this object is destroyed on it; the node frees
     // the thread's object once it has ended.
     moveToThread(thread);
@@ -36,8 +57,20 @@ NQNodeServer::NQNodeServer(INQNodeCallback *callback)
 NQNodeServer::~NQNodeServer()
 {
     qDebug() << "NQNodeServer::~NQNodeServer";
+    requestStop();
     closing = true;
     detachCallback();
+    // What was accepted and cannot go now is counted, not lost unseen.
+    QHash<QString, int> dropped;
+    for (Outgoing next; outbox.take(&next);) {
+        if (!next.announce && nodeSockets.contains(next.peer))
+            ++dropped[next.peer];
+    }
+    for (auto it = unsent.cbegin(); it != unsent.cend(); ++it)
+        dropped[it->peer] += int(it->frameEnds.size());
+    for (auto it = dropped.cbegin(); it != dropped.cend(); ++it)
+        logDropped("NQNodeServer::~NQNodeServer", it.value(), it.key());
+    unsent.clear();
     const QList<QLocalSocket *> sockets = pending.values() + socketNames.keys();
     if (centerSocket)
         closeSocket(centerSocket);
@@ -45,6 +78,12 @@ NQNodeServer::~NQNodeServer()
         closeSocket(socket);
     server->close();
     delete dispatcher;
+    // The starter was told to stop, and drops its waits at once.
+    if (centerStarter) {
+        centerStarter->waitGone();
+        { const std::lock_guard<std::mutex> ended(stopMutex); }
+        delete centerStarter;
+    }
     delete lockFile;
     { const std::lock_guard<std::mutex> stopped(stopMutex); }
     thread->quit();
@@ -55,7 +94,7 @@ void NQNodeServer::detachCallback()
     dispatcher->detachCallback();
 }
 
-// Wakes the server thread under the lock: the server is deleted only after
+// Wakes a waiting user under the lock: the server is deleted only after
 // this, and its destructor takes the lock too, so the wake-up is over before
 // the condition goes (ThreadSanitizer sees no order through Qt's queue).
 void NQNodeServer::requestStop()
@@ -65,27 +104,21 @@ void NQNodeServer::requestStop()
     stopWake.notify_all();
 }
 
-// False when the node stops first.
-bool NQNodeServer::pauseUnlessStopping(int ms)
+void NQNodeServer::waitUntilJoined()
 {
     std::unique_lock<std::mutex> locker(stopMutex);
-    return !stopWake.wait_for(locker, std::chrono::milliseconds(ms), [this] { return stopping; });
-}
-
-bool NQNodeServer::stopRequested()
-{
-    const std::lock_guard<std::mutex> locker(stopMutex);
-    return stopping;
+    stopWake.wait(locker, [this] { return joined || stopping; });
 }
 
 bool NQNodeServer::start()
 {
     qDebug() << "NQNodeServer::start";
     connect(server, &QLocalServer::newConnection, this, &NQNodeServer::onSocketConnection);
-    if (!platform::listenReclaiming(*server, nodeName)) {
+    if (!platform::listenReclaiming(*server, nqnames::meetingPath(folder, nodeName))) {
         qWarning() << "NQNodeServer::start listen failed:" << server->errorString();
         return false;
     }
+    removeLeftoverSockets();
     connectCenter();
     return true;
 }
@@ -100,23 +133,103 @@ void NQNodeServer::online(QByteArray data)
 
 void NQNodeServer::send(QString strNodeName, QByteArray data)
 {
+    if (!admit(strNodeName, data))
+        return;
     // Out now rather than on the next turn of the event loop: a reply is
     // often awaited, and the frame is already whole.
-    if (QLocalSocket *socket = writeFrame(strNodeName, data))
+    if (QLocalSocket *socket = writeFrame(strNodeName, data)) {
         socket->flush();
+        countLeft(socket);
+    }
 }
 
+// Every frame written is counted until its last byte has left the socket:
+// what a peer does not read stays in its socket, up to the peer's mark.
+//
+// A peer takes the first frame on a socket that it accepted for the sender's
+// announcement. On a socket opened before this node announced itself the
+// announcement goes first now; a node that has none yet sends its first
+// packet twice, once to be taken for the announcement, as peers always did,
+// and once to be delivered. That extra frame is counted like the packet's.
 QLocalSocket *NQNodeServer::writeFrame(const QString &peer, const QByteArray &data)
 {
     QLocalSocket *socket = nodeSockets.value(peer);
-    if (socket)
-        socket->write(NQFrame::encode(nameField, data));
+    const QByteArray frame = NQFrame::encode(nameField, data);
+    if (!socket) {
+        outgoing.remove(peer, frame.size());
+        return nullptr;
+    }
+    Unsent &frames = unsent[socket];
+    frames.peer = peer;
+    if (unannounced.remove(socket)) {
+        const QByteArray first = onlinePacket.isEmpty() ? frame : onlinePacket;
+        socket->write(first);
+        outgoing.add(peer, first.size());
+        frames.written += first.size();
+    }
+    socket->write(frame);
+    frames.written += frame.size();
+    frames.frameEnds.push_back(frames.written);
     return socket;
 }
 
-void NQNodeServer::handOff(const QString &peer, const QByteArray &data, bool announce)
+// Called after writing and whenever the socket hands bytes to the system.
+// The count comes from what the socket still holds, not from the signal's
+// figure, which the socket leaves out for writes made while it emits it.
+void NQNodeServer::countLeft(QLocalSocket *socket)
 {
+    const auto frames = unsent.find(socket);
+    if (frames == unsent.end())
+        return;
+    const qint64 left = frames->written - socket->bytesToWrite();
+    const qint64 bytes = left - frames->left;
+    frames->left = left;
+    while (!frames->frameEnds.empty() && frames->frameEnds.front() <= left)
+        frames->frameEnds.pop_front();
+    if (bytes > 0)
+        outgoing.remove(frames->peer, bytes);
+}
+
+void NQNodeServer::onSocketBytesWritten()
+{
+    countLeft(qobject_cast<QLocalSocket *>(sender()));
+}
+
+// The frames of a socket that closes before they have all left it: the
+// peer is gone, or the node stops.
+int NQNodeServer::dropUnsent(QLocalSocket *socket)
+{
+    const auto frames = unsent.find(socket);
+    if (frames == unsent.end())
+        return 0;
+    const int packets = int(frames->frameEnds.size());
+    outgoing.remove(frames->peer, frames->written - frames->left);
+    unsent.erase(frames);
+    return packets;
+}
+
+void NQNodeServer::logDropped(const char *where, int packets, const QString &peer)
+{
+    if (packets > 0)
+        qWarning("%s dropping %d packets accepted for %s: it did not read them", where, packets, qPrintable(peer));
+}
+
+bool NQNodeServer::handOff(const QString &peer, const QByteArray &data, bool announce)
+{
+    if (!announce && !admit(peer, data))
+        return false;
     outbox.push({peer, data, announce});
+    return true;
+}
+
+bool NQNodeServer::admit(const QString &peer, const QByteArray &data)
+{
+    const qint64 frameBytes = nameField.size() + 4 + data.size();
+    const NQBacklog::Admission admission = outgoing.admit(peer, frameBytes);
+    if (admission.refusalsToReport > 0)
+        qWarning("NQNode::send refused %lld packets for %s, which is not reading",
+                 admission.refusalsToReport, qPrintable(peer));
+    return admission.admitted;
 }
 
 // A burst of packets to one peer leaves in one write to its socket, at the
@@ -133,8 +246,10 @@ void NQNodeServer::sendHandedOff()
                 written.append(socket);
         }
     }
-    for (QLocalSocket *socket : written)
+    for (QLocalSocket *socket : written) {
         socket->flush();
+        countLeft(socket);
+    }
 }
 
 QString NQNodeServer::getNodeName()
@@ -155,6 +270,7 @@ void NQNodeServer::onSocketConnection()
 void NQNodeServer::watchSocket(QLocalSocket *socket)
 {
     connect(socket, &QLocalSocket::readyRead, this, &NQNodeServer::onSocketReadyRead);
+    connect(socket, &QLocalSocket::bytesWritten, this, &NQNodeServer::onSocketBytesWritten);
     connect(socket, &QLocalSocket::errorOccurred, this, &NQNodeServer::onSocketError);
     connect(socket, &QLocalSocket::stateChanged, this, &NQNodeServer::onSocketStateChanged);
 }
@@ -162,15 +278,22 @@ void NQNodeServer::watchSocket(QLocalSocket *socket)
 void NQNodeServer::onSocketReadyRead()
 {
     qCDebug(nqSocketLog, "NQNodeServer::onSocketReadyRead");
-    auto *socket = qobject_cast<QLocalSocket *>(sender());
-    if (!socket)
+    if (auto *socket = qobject_cast<QLocalSocket *>(sender()))
+        readSocket(socket);
+}
+
+// A held socket is not read: its bytes wait in the socket and, beyond what
+// it reads ahead, with the system.
+void NQNodeServer::readSocket(QLocalSocket *socket)
+{
+    if (held.contains(socket))
         return;
     readers[socket].append(socket->readAll());
     // The reader is looked up again for each frame: handling one may close
     // the socket and drop its reader. A frame keeps its own bytes alive.
     NQFrame frame;
     auto reader = readers.find(socket);
-    while (reader != readers.end() && reader->next(&frame)) {
+    while (reader != readers.end() && !held.contains(socket) && reader->next(&frame)) {
         handleFrame(socket, frame);
         reader = readers.find(socket);
     }
@@ -178,6 +301,31 @@ void NQNodeServer::onSocketReadyRead()
         qWarning() << "NQNodeServer::onSocketReadyRead oversized frame, closing the socket";
         closeSocket(socket);
     }
+}
+
+void NQNodeServer::resumeDrained()
+{
+    for (QString peer; drained.take(&peer);) {
+        const QList<QLocalSocket *> sockets = held.values();
+        for (QLocalSocket *socket : sockets) {
+            if (socketNames.value(socket) != peer)
+                continue;
+            held.remove(socket);
+            socket->setReadBufferSize(0);
+            readSocket(socket);
+        }
+    }
+}
+
+// A held peer that closes its end has its frames delivered all the same:
+// what it wrote was accepted, and the peer counted it as sent.
+void NQNodeServer::drainHeld(QLocalSocket *socket)
+{
+    const QString name = socketNames.value(socket);
+    NQFrameReader &reader = readers[socket];
+    reader.append(socket->readAll());
+    for (NQFrame frame; reader.next(&frame);)
+        postData(name, frame.payload());
 }
 
 void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
@@ -193,7 +341,10 @@ void NQNodeServer::handleFrame(QLocalSocket *socket, const NQFrame &frame)
         identifyPeer(socket, frame);
     } else if (socketNames.contains(socket)) {
         // The socket says who is talking, not the name the frame carries.
-        postData(socketNames.value(socket), frame.payload());
+        if (postData(socketNames.value(socket), frame.payload())) {
+            held.insert(socket);
+            socket->setReadBufferSize(heldReadBytes);
+        }
     }
 }
 
@@ -217,6 +368,18 @@ bool NQNodeServer::isPeerName(const QString &name)
         return true;
     qWarning() << "NQNodeServer::onSocketReadyRead dropping a frame from a peer named" << name.left(64);
     return false;
+}
+
+// A node that was killed leaves its socket file behind, named by its process
+// id; without this the folder would fill with them. A name goes only when
+// its process has ended and nobody accepts under it.
+void NQNodeServer::removeLeftoverSockets()
+{
+    const QStringList names = QDir(folder).entryList(QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (name != nodeName && nqnames::isNodeName(name) && platform::processEnded(name.toLongLong()))
+            platform::removeStaleServerName(nqnames::meetingPath(folder, name));
+    }
 }
 
 // One announcement can arrive more than once: through the center and on a
@@ -250,26 +413,33 @@ void NQNodeServer::connectCenter()
     if (!centerSocket)
         centerSocket = new QLocalSocket(this);
     watchSocket(centerSocket);
-    if (!startCenter())
-        return;
-    centerConnected = reachCenter();
-    if (centerConnected && !onlinePacket.isEmpty())
-        // Back on a new center: a peer that announced itself while this node
-        // was between centers never reached it, and would never learn of it
-        // either. Peers that know this node already do not report it again.
-        centerSocket->write(onlinePacket);
-    else if (!centerConnected && !stopRequested())
-        qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
+    connect(centerSocket, &QLocalSocket::connected, this, &NQNodeServer::onCenterConnected);
+    connect(centerSocket, &QLocalSocket::errorOccurred, this, &NQNodeServer::onCenterError);
+    startCenterAside();
 }
 
-// The lock keeps nodes that start together from starting the center all at
-// once. It covers the start and the pause in which a new center reaches its
-// listen, and not the wait for the connection: a lock held longer than its
-// stale time is taken for a dead node's and removed by the next node, whose
-// own lock the first would then remove in turn.
+void NQNodeServer::startCenterAside()
+{
+    centerStep = CenterStep::Starting;
+    centerStarter = new NQThread([this] {
+        const bool started = startCenter();
+        const std::lock_guard<std::mutex> locker(stopMutex);
+        centerStarted = started;
+        QMetaObject::invokeMethod(this, "onCenterStarted", Qt::QueuedConnection);
+    });
+    centerStarter->start(QThread::InheritPriority);
+}
+
+// On the starter's thread. The lock keeps nodes that start together from
+// starting the center all at once. It covers the start and the pause in
+// which a new center reaches its listen, and not the wait for the
+// connection: a lock held longer than its stale time is taken for a dead
+// node's and removed by the next node, whose own lock the first would then
+// remove in turn.
 bool NQNodeServer::startCenter()
 {
-    if (stopRequested())
+    // A zero pause only asks whether the node is stopping already.
+    if (!pauseUnlessStopping(0))
         return false;
     while (!lockFile->tryLock(0)) {
         if (!pauseUnlessStopping(nqnames::centerRetryPauseMs))
@@ -283,31 +453,87 @@ bool NQNodeServer::startCenter()
     return paused;
 }
 
+// False when the node stops first.
+bool NQNodeServer::pauseUnlessStopping(int ms)
+{
+    std::unique_lock<std::mutex> locker(stopMutex);
+    return !stopWake.wait_for(locker, std::chrono::milliseconds(ms), [this] { return stopping; });
+}
+
+// The starter's last step is under the lock, so taking the lock here first
+// orders its end before the thread's object goes (ThreadSanitizer sees no
+// order in waiting for a thread through Qt).
+void NQNodeServer::onCenterStarted()
+{
+    bool started = false;
+    {
+        const std::lock_guard<std::mutex> locker(stopMutex);
+        started = centerStarted;
+    }
+    centerStarter->waitGone();
+    delete centerStarter;
+    centerStarter = nullptr;
+    if (!started) {
+        centerStep = CenterStep::Idle;
+        return;
+    }
+    centerStep = CenterStep::Connecting;
+    centerDeadline.setRemainingTime(nqnames::centerConnectWaitMs);
+    askCenter();
+}
+
 // A center that is still starting (a loaded machine can take longer than the
 // pause before connecting) has no server to connect to yet, and a local
 // connect to a missing server fails at once. Asking again until the
 // connection wait is over keeps the node from giving up on a center that
-// is merely slow. The waits are short slices, so that a stop ends them.
-bool NQNodeServer::reachCenter()
+// is merely slow.
+void NQNodeServer::askCenter()
 {
-    QDeadlineTimer deadline(nqnames::centerConnectWaitMs);
-    while (!stopRequested()) {
-        if (centerSocket->state() == QLocalSocket::UnconnectedState)
-            centerSocket->connectToServer(nqnames::centerServerName(), QIODevice::ReadWrite);
-        const qint64 slice = qMin<qint64>(deadline.remainingTime(), nqnames::centerRetryPauseMs);
-        if (centerSocket->waitForConnected(int(slice)))
-            return true;
-        if (deadline.hasExpired())
-            return false;
-        if (centerSocket->state() != QLocalSocket::UnconnectedState)
-            continue;
-        const auto error = centerSocket->error();
-        const bool notYetListening = error == QLocalSocket::ServerNotFoundError
-                                     || error == QLocalSocket::ConnectionRefusedError;
-        if (!notYetListening || !pauseUnlessStopping(nqnames::centerRetryPauseMs))
-            return false;
+    if (centerDeadline.hasExpired()) {
+        joinCenter(false);
+        return;
     }
-    return false;
+    if (centerSocket->state() == QLocalSocket::UnconnectedState)
+        centerSocket->connectToServer(nqnames::meetingPath(folder, nqnames::centerServerName()),
+                                      QIODevice::ReadWrite);
+    // The outcome may have come within the call.
+    if (centerStep == CenterStep::Connecting)
+        centerTimer->start(int(qMin<qint64>(centerDeadline.remainingTime(), nqnames::centerRetryPauseMs)));
+}
+
+void NQNodeServer::onCenterConnected()
+{
+    if (centerStep == CenterStep::Connecting)
+        joinCenter(true);
+}
+
+void NQNodeServer::onCenterError(QLocalSocket::LocalSocketError error)
+{
+    const bool notYetListening = error == QLocalSocket::ServerNotFoundError
+                                 || error == QLocalSocket::ConnectionRefusedError;
+    if (centerStep == CenterStep::Connecting && !notYetListening)
+        joinCenter(false);
+}
+
+void NQNodeServer::joinCenter(bool reached)
+{
+    centerTimer->stop();
+    centerStep = CenterStep::Idle;
+    centerConnected = reached;
+    if (!reached) {
+        qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
+        // Left unconnected: a connect still under way would otherwise count
+        // as a center that can be replaced.
+        centerSocket->abort();
+    } else if (!onlinePacket.isEmpty()) {
+        // Back on a new center: a peer that announced itself while this node
+        // was between centers never reached it, and would never learn of it
+        // either. Peers that know this node already do not report it again.
+        centerSocket->write(onlinePacket);
+    }
+    const std::lock_guard<std::mutex> locker(stopMutex);
+    joined = true;
+    stopWake.notify_all();
 }
 
 void NQNodeServer::connectNode(const QString &name)
@@ -322,12 +548,14 @@ void NQNodeServer::connectNode(const QString &name)
     if (!announcement.isEmpty()) {
         connect(socket, &QLocalSocket::connected, socket,
                 [socket, announcement] { socket->write(announcement); });
+    } else {
+        unannounced.insert(socket);
     }
-    // The socket gets a copy that shares no storage with the names handed to
-    // the dispatcher's thread. Qt's library is built without the race
-    // detector: when the socket freed a name whose other share that thread
-    // had just released, the detector saw no order between the two.
-    socket->connectToServer(QString(name.constData(), name.size()), QIODevice::ReadWrite);
+    // The socket gets a path of its own that shares no storage with the names
+    // handed to the dispatcher's thread. Qt's library is built without the
+    // race detector: when the socket freed a name whose other share that
+    // thread had just released, the detector saw no order between the two.
+    socket->connectToServer(nqnames::meetingPath(folder, name), QIODevice::ReadWrite);
 }
 
 void NQNodeServer::closeSocket(QLocalSocket *socket)
@@ -339,7 +567,12 @@ void NQNodeServer::closeSocket(QLocalSocket *socket)
     if (isCenter && !centerConnected && !closing)
         return;
     qDebug() << "NQNodeServer::closeSocket";
+    if (held.remove(socket) && !closing)
+        drainHeld(socket);
     readers.remove(socket);
+    unannounced.remove(socket);
+    if (!closing)
+        logDropped("NQNodeServer::closeSocket", dropUnsent(socket), socketNames.value(socket));
     if (isCenter) {
         centerConnected = false;
         centerSocket = nullptr;
@@ -375,9 +608,9 @@ void NQNodeServer::postOnline(const QString &name, const QByteArray &data)
     dispatcher->post(NQDispatcher::Notice::Online, name, data);
 }
 
-void NQNodeServer::postData(const QString &name, const QByteArray &data)
+bool NQNodeServer::postData(const QString &name, const QByteArray &data)
 {
-    dispatcher->post(NQDispatcher::Notice::Data, name, data);
+    return dispatcher->post(NQDispatcher::Notice::Data, name, data);
 }
 
 void NQNodeServer::postOffline(const QString &name)

@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 
 // A thread for the library's own sockets, timers and hand-offs, with Qt's
 // plain poll loop as its event loop.
@@ -11,15 +12,24 @@ class NQThread : public QThread
 {
 public:
     NQThread();
+    // A thread that runs the work and ends.
+    explicit NQThread(std::function<void()> work);
 
     // Waits until the thread has ended and is gone from the process, so that
     // a program may exit as soon as its node has stopped. False at the
     // deadline.
     bool waitGone(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
 
+    // Takes over a thread that has been told to end but may still run: it is
+    // deleted once gone. Unloading the library waits for every such thread
+    // (for a few seconds at most), so that none runs the library's code
+    // when it goes.
+    static void retire(NQThread *thread);
+
 protected:
     void run() override;
 
 private:
+    std::function<void()> work;
     std::atomic<long> systemId{0};
 };

@@ -75,7 +75,7 @@ bool COptionDevCap::LoadByModelName(const QString &strFileName, const QString &s
     }
 
     QDomDocument document;
-    if (!OptionXml::Read(strFileName, document))
+    if (OptionXml::Read(strFileName, document) != OptionXml::ReadResult::Read)
         return false;
 
     // Every child of the root is one model, whatever its tag; the first of a
@@ -101,7 +101,7 @@ bool COptionDevCap::LoadById(const QString &strFileName, int id)
     m_modelId = id;
 
     QDomDocument document;
-    if (!OptionXml::Read(strFileName, document))
+    if (OptionXml::Read(strFileName, document) != OptionXml::ReadResult::Read)
         return false;
 
     const QDomElement root = document.documentElement();

@@ -43,7 +43,10 @@ COptionItem::~COptionItem() = default;
 void COptionItem::Load(const QDomElement &element)
 {
     const QString typeText = element.attribute(QStringLiteral("type"));
-    const int type = typeText.toInt();
+    bool isNumber = false;
+    const int type = typeText.toInt(&isNumber);
+    if (!isNumber || type < Int || type > StringList)
+        KeepAsRead(element);
     if (type >= 4) {
         qDebug() << "bad item type: " << typeText;
         return;
@@ -69,6 +72,14 @@ void COptionItem::Load(const QDomElement &element)
     }
 }
 
+void COptionItem::KeepAsRead(const QDomElement &element)
+{
+    m_keptAsRead = true;
+    if (element.hasAttribute(QStringLiteral("type")))
+        m_readType = element.attribute(QStringLiteral("type"));
+    m_readText = element.text();
+}
+
 QString COptionItem::Text() const
 {
     switch (m_type) {
@@ -87,7 +98,19 @@ QString COptionItem::Text() const
 
 void COptionItem::Save(QXmlStreamWriter &writer) const
 {
-    OptionXml::WriteItem(writer, m_name, m_type, Text());
+    if (m_keptAsRead)
+        OptionXml::WriteItem(writer, m_name, m_readType, m_readText);
+    else
+        OptionXml::WriteItem(writer, m_name, m_type, Text());
+}
+
+bool COptionItem::IsWritable() const
+{
+    if (!OptionXml::CanCarry(m_name))
+        return false;
+    if (m_keptAsRead)
+        return OptionXml::CanCarry(m_readType.value_or(QString())) && OptionXml::CanCarry(m_readText);
+    return OptionXml::CanCarry(Text());
 }
 
 bool COptionItem::GetInt(int &value) const
@@ -124,24 +147,28 @@ bool COptionItem::GetStringList(QStringList &value) const
 
 void COptionItem::SetInt(int value)
 {
+    m_keptAsRead = false;
     m_type = Int;
     m_value = value;
 }
 
 void COptionItem::SetBool(bool value)
 {
+    m_keptAsRead = false;
     m_type = Bool;
     m_value = value ? 1 : 0;
 }
 
 void COptionItem::SetString(const QString &value)
 {
+    m_keptAsRead = false;
     m_type = String;
     m_text = value;
 }
 
 void COptionItem::SetStringList(const QStringList &value)
 {
+    m_keptAsRead = false;
     m_type = StringList;
     m_list = value;
 }

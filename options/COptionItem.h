@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QDomElement;
 class QXmlStreamWriter;
 
@@ -19,6 +21,9 @@ public:
 
     void Load(const QDomElement &element);
     void Save(QXmlStreamWriter &writer) const;
+    // Whether Save can put the item into a file: XML cannot write every
+    // character that a character reference lets a file bring in.
+    bool IsWritable() const;
 
     bool GetInt(int &value) const;
     bool GetBool(bool &value) const;
@@ -34,10 +39,17 @@ public:
 
 private:
     QString Text() const;
+    void KeepAsRead(const QDomElement &element);
 
     QString m_name;
     int m_type = Int;
     int m_value = 0;
     QString m_text;
     QStringList m_list;
+    // An item of a type this module does not know goes back to the file as
+    // it came (its type attribute, or none, and its text), until a set gives
+    // it a type of its own.
+    bool m_keptAsRead = false;
+    std::optional<QString> m_readType;
+    QString m_readText;
 };

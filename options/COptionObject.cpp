@@ -47,7 +47,7 @@ COptionItem *COptionObject::MakeItem(const QString &section, const QString &item
     const bool carried = OptionXml::CanCarry(section) && OptionXml::CanCarry(item)
         && std::all_of(texts.begin(), texts.end(), OptionXml::CanCarry);
     if (!carried) {
-        qDebug() << "option not set, the options file cannot carry it: " << section << item;
+        OptionXml::RefuseOption(section, item);
         return nullptr;
     }
     return FindSection(section, true)->FindItem(item, true);
@@ -109,9 +109,10 @@ void COptionObject::SetStringList(const QString &section, const QString &item,
 bool COptionObject::Save()
 {
     // Emptied and not loaded since (its service was uninitialised while a
-    // caller kept it): it holds none of its file, and writing it would
-    // replace the operator's options with whatever was set since.
-    if (m_cleared)
+    // caller kept it), or its file could not be read: it holds none of its
+    // file, and writing it would replace the operator's options with
+    // whatever was set since.
+    if (m_cleared || m_fileUnreadable)
         return false;
     return OptionXml::Write(m_path, [this](QXmlStreamWriter &writer) {
         for (const COptionSection *section : qAsConst(m_sections))
@@ -138,7 +139,9 @@ bool COptionObject::Load(const QString &path)
     m_cleared = false;
 
     QDomDocument document;
-    if (!OptionXml::Read(path, document))
+    const OptionXml::ReadResult result = OptionXml::Read(path, document);
+    m_fileUnreadable = result == OptionXml::ReadResult::Unreadable;
+    if (result != OptionXml::ReadResult::Read)
         return false;
 
     const QDomElement root = document.documentElement();
@@ -149,6 +152,11 @@ bool COptionObject::Load(const QString &path)
             continue;
         auto *section = new COptionSection(name);
         section->Load(child);
+        // Its items were refused one by one, each with its log line.
+        if (!OptionXml::CanCarry(name)) {
+            delete section;
+            continue;
+        }
         // A later section of the same name replaces the earlier one whole.
         delete m_sections.value(name);
         m_sections.insert(name, section);

@@ -39,6 +39,9 @@ public:
     // Load.
     void Clear();
     bool IsLoaded() const { return m_loaded; }
+    // The last Load found a file at the path that it could not read; Save
+    // refuses until a Load reads the path again.
+    bool IsFileUnreadable() const { return m_fileUnreadable; }
 
     COptionSection *FindSection(const QString &name, bool create);
     QString Path() const { return m_path; }
@@ -56,4 +59,5 @@ private:
     QMap<QString, COptionSection *> m_sections;
     bool m_loaded = false;
     bool m_cleared = false;
+    bool m_fileUnreadable = false;
 };

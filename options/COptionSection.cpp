@@ -4,6 +4,7 @@
 #include <QXmlStreamWriter>
 
 #include "COptionItem.h"
+#include "OptionXml.h"
 
 COptionSection::COptionSection(const QString &name)
     : m_name(name)
@@ -36,6 +37,12 @@ void COptionSection::Load(const QDomElement &element)
             continue;
         auto *item = new COptionItem(name);
         item->Load(child);
+        // Kept, it would make every later Save of the document fail.
+        if (!OptionXml::CanCarry(m_name) || !item->IsWritable()) {
+            OptionXml::RefuseOption(m_name, name);
+            delete item;
+            continue;
+        }
         // A later item of the same name replaces the earlier one whole.
         delete m_items.value(name);
         m_items.insert(name, item);

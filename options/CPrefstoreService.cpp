@@ -1,6 +1,9 @@
 #include "CPrefstoreService.h"
 
+#include <QDateTime>
+#include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QXmlStreamWriter>
@@ -16,6 +19,8 @@ const char capabilitiesFileName[] = "DeviceCapabilities.xml";
 // The gimbal ships on a private network of its own; the stream comes from
 // the same address.
 const char defaultGimbalAddress[] = "192.168.144.108";
+
+const int maximumAsideAttempts = 100;
 
 QString besideProgram(const char *fileName)
 {
@@ -60,11 +65,15 @@ IOptionObject *CPrefstoreService::GetUserOptions()
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/');
     QDir().mkpath(folder);
     const QString path = folder + QLatin1String(optionsFileName);
-    // An existing file is never replaced, even one that cannot be read: it
-    // may hold the operator's settings.
+    // An existing file is never replaced: it may hold the operator's
+    // settings. One that cannot be read goes aside whole, and the station
+    // goes on as if there had been none.
     if (!QFileInfo::exists(path))
         WriteDefaultOptions(path);
-    m_userOptions.Load(path);
+    if (!m_userOptions.Load(path) && m_userOptions.IsFileUnreadable() && SetAside(path)) {
+        WriteDefaultOptions(path);
+        m_userOptions.Load(path);
+    }
     return &m_userOptions;
 }
 
@@ -100,6 +109,25 @@ IOptionDevCap *CPrefstoreService::GetDeviceCapabilities()
 QString CPrefstoreService::GetDeviceModelName()
 {
     return m_deviceCapabilities.GetModelName();
+}
+
+bool CPrefstoreService::SetAside(const QString &path)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh.mm.ss"));
+    const QString base = path + QStringLiteral(".unreadable-") + stamp;
+    for (int attempt = 1; attempt <= maximumAsideAttempts; ++attempt) {
+        const QString aside = attempt == 1 ? base : base + QLatin1Char('-') + QString::number(attempt);
+        // A file set aside earlier in the same second keeps its name: rename
+        // never replaces one.
+        if (QFileInfo::exists(aside))
+            continue;
+        if (!QFile::rename(path, aside))
+            break;
+        qDebug() << "options file cannot be read, moved aside: " << path << " to " << aside;
+        return true;
+    }
+    qDebug() << "options file cannot be read nor moved aside, it is kept and not saved over: " << path;
+    return false;
 }
 
 bool CPrefstoreService::WriteDefaultOptions(const QString &path)

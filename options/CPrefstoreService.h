@@ -27,6 +27,11 @@ public:
     static bool WriteDefaultOptions(const QString &path);
 
 private:
+    // Moves an options file that cannot be read out of the way, byte for
+    // byte, under a name that says so, for the operator to mend or to send.
+    // False, after a log line, when it stays where it is.
+    static bool SetAside(const QString &path);
+
     COptionObject m_userOptions;
     COptionObject m_appOptions;
     COptionDevCap m_deviceCapabilities;

@@ -3,31 +3,77 @@
 #include <QDebug>
 #include <QFile>
 #include <QSaveFile>
+#include <QXmlInputSource>
 #include <QXmlStreamWriter>
+
+#include "XmlNesting.h"
 
 namespace OptionXml {
 
-bool Read(const QString &path, QDomDocument &document)
+namespace {
+
+// Far deeper than an options file or the capability table ever goes, far
+// shallower than what the DOM parser and destructor take from any thread's
+// stack.
+const int deepestNesting = 256;
+
+void logParseFailure(int line, int column, const QString &message)
+{
+    qDebug() << "parse file failed at line " << line << " column " << column << " error: " << message;
+}
+
+// The text as the DOM parser sees it: this is how it decodes bytes itself
+// (a byte order mark, else the declared encoding, else UTF-8), so the
+// nesting is looked at in exactly what the parser then reads.
+QString decode(const QByteArray &bytes)
+{
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QXmlInputSource source;
+    source.setData(bytes);
+    const QString text = source.data();
+    QT_WARNING_POP
+    return text;
+}
+
+bool shallowEnough(const QString &text, const QString &path)
+{
+    const int at = XmlNesting::FindTooDeep(text, deepestNesting);
+    if (at < 0)
+        return true;
+    const int lineStart = text.lastIndexOf(QLatin1Char('\n'), at) + 1;
+    logParseFailure(text.leftRef(at).count(QLatin1Char('\n')) + 1, at - lineStart + 1,
+                    QStringLiteral("elements nested more than %1 deep in %2").arg(deepestNesting).arg(path));
+    return false;
+}
+
+} // namespace
+
+ReadResult Read(const QString &path, QDomDocument &document)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // Not in text mode, which would drop the carriage returns that a value
+    // holds (the DOM parser reading the file itself turns text mode off).
+    if (!file.open(QIODevice::ReadOnly)) {
         qDebug() << "open file failed: " << path << ", error: " << file.errorString();
-        return false;
+        return file.exists() ? ReadResult::Unreadable : ReadResult::Missing;
     }
+    const QString text = decode(file.readAll());
+    file.close();
+    if (!shallowEnough(text, path))
+        return ReadResult::Unreadable;
     QString message;
     int line = 0;
     int column = 0;
-    if (!document.setContent(&file, false, &message, &line, &column)) {
-        qDebug() << "parse file failed at line " << line << " column " << column
-                 << " error: " << message;
-        return false;
+    if (!document.setContent(text, false, &message, &line, &column)) {
+        logParseFailure(line, column, message);
+        return ReadResult::Unreadable;
     }
-    file.close();
     if (document.isNull()) {
         qDebug() << "document is null!";
-        return false;
+        return ReadResult::Unreadable;
     }
-    return true;
+    return ReadResult::Read;
 }
 
 bool Write(const QString &path, const std::function<void(QXmlStreamWriter &)> &writeSections)
@@ -57,9 +103,16 @@ bool Write(const QString &path, const std::function<void(QXmlStreamWriter &)> &w
 
 void WriteItem(QXmlStreamWriter &writer, const QString &name, int type, const QString &text)
 {
+    WriteItem(writer, name, QString::number(type), text);
+}
+
+void WriteItem(QXmlStreamWriter &writer, const QString &name, const std::optional<QString> &type,
+               const QString &text)
+{
     writer.writeStartElement(QStringLiteral("item"));
     writer.writeAttribute(QStringLiteral("name"), name);
-    writer.writeAttribute(QStringLiteral("type"), QString::number(type));
+    if (type)
+        writer.writeAttribute(QStringLiteral("type"), *type);
     // Written even when empty, so the element keeps its closing tag.
     writer.writeCharacters(text);
     writer.writeEndElement();
@@ -80,6 +133,11 @@ bool CanCarry(const QString &text)
             return false;
     }
     return true;
+}
+
+void RefuseOption(const QString &section, const QString &item)
+{
+    qDebug() << "option not set, the options file cannot carry it: " << section << item;
 }
 
 } // namespace OptionXml

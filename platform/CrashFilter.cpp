@@ -6,7 +6,9 @@
 #include <atomic>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <cxxabi.h>
 #include <exception>
 #include <execinfo.h>
 #include <fcntl.h>
@@ -16,6 +18,8 @@
 #include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
+
+#include "platform/SignalStacks.h"
 
 extern char **environ;
 
@@ -68,8 +72,13 @@ char dumpFolder[PATH_MAX];
 char boxProgram[PATH_MAX];
 long utcOffsetSeconds = 0;
 std::atomic_flag crashing = ATOMIC_FLAG_INIT;
-// A stack overflow leaves no room on the thread's own stack for the handler.
-alignas(16) char alternateStack[128 * 1024];
+// Held from install time for the report and the memory map it copies: a
+// process that used up its descriptors could otherwise open neither.
+int reservedDescriptors[2] = {-1, -1};
+// What an uncaught exception was, filled in by the terminate handler, which
+// unlike a signal handler may ask the C++ runtime.
+char exceptionType[256];
+char exceptionMessage[1024];
 
 // Text built without the heap, for a crash handler.
 class Text
@@ -251,6 +260,22 @@ void logValues(const CrashValues &values)
         writeText(STDERR_FILENO, Text().add(labels[i]).add(" \"").hex(numbers[i]).add("\"\n"));
 }
 
+void logException()
+{
+    if (exceptionType[0])
+        writeText(STDERR_FILENO, Text().add("errType:  \"").add(exceptionType).add("\"\n"));
+    if (exceptionMessage[0])
+        writeText(STDERR_FILENO, Text().add("errWhat:  \"").add(exceptionMessage).add("\"\n"));
+}
+
+void writeException(int fd)
+{
+    if (exceptionType[0])
+        writeText(fd, Text().add("errType: ").add(exceptionType).add("\n"));
+    if (exceptionMessage[0])
+        writeText(fd, Text().add("errWhat: ").add(exceptionMessage).add("\n"));
+}
+
 void writeValues(int fd, const CrashValues &values)
 {
     writeText(fd, Text().add("errCode: ").hex(values.code).add("\n"));
@@ -259,6 +284,7 @@ void writeValues(int fd, const CrashValues &values)
     writeText(fd, Text().add("errPara: ").hex(values.paramCount).add("\n"));
     for (uint32_t i = 0; i < values.paramCount; ++i)
         writeText(fd, Text().add("errParam[").decimal(i).add("]: ").hex(values.params[i]).add("\n"));
+    writeException(fd);
     writeText(fd, Text().add("process: ").decimal(static_cast<uint64_t>(getpid()))
                       .add(" thread: ").decimal(static_cast<uint64_t>(syscall(SYS_gettid))).add("\n"));
 }
@@ -351,8 +377,18 @@ void writeMemoryMap(int fd)
     ::close(maps);
 }
 
+void releaseReservedDescriptors()
+{
+    for (int &fd : reservedDescriptors) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
 void writeReport(const CrashValues &values, int signal, const siginfo_t *info, const ucontext_t *context)
 {
+    releaseReservedDescriptors();
     const Text path = dumpPath();
     const int fd = ::open(path.data(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -392,6 +428,9 @@ void showBox(const CrashValues &values)
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        // Only what the box needs: the crashed process's descriptors may be
+        // all it was allowed, and its sockets are not the box's to hold.
+        close_range(STDERR_FILENO + 1, ~0U, 0);
         execve(boxProgram, argv, environ);
         _exit(127);
     }
@@ -404,6 +443,7 @@ void showBox(const CrashValues &values)
 void handleCrash(const CrashValues &values, int signal, const siginfo_t *info, const ucontext_t *context)
 {
     logValues(values);
+    logException();
     writeReport(values, signal, info, context);
     raiseCoreLimit();
     showBox(values);
@@ -436,6 +476,35 @@ void onFatalSignal(int signal, siginfo_t *info, void *context)
     raise(signal);
 }
 
+// Control characters would break the report's and the log's lines.
+void copyText(char *target, size_t size, const char *text)
+{
+    size_t i = 0;
+    for (; text[i] && i + 1 < size; ++i)
+        target[i] = static_cast<unsigned char>(text[i]) < ' ' ? ' ' : text[i];
+    target[i] = '\0';
+}
+
+// The type of the exception being handled, demangled where the runtime
+// can, and its message when it is a standard exception. Nothing when
+// terminate was called without one.
+void describeCurrentException()
+{
+    const std::type_info *type = abi::__cxa_current_exception_type();
+    if (!type)
+        return;
+    int status = 0;
+    char *demangled = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+    copyText(exceptionType, sizeof exceptionType, demangled ? demangled : type->name());
+    std::free(demangled);
+    try {
+        throw;
+    } catch (const std::exception &exception) {
+        copyText(exceptionMessage, sizeof exceptionMessage, exception.what());
+    } catch (...) {
+    }
+}
+
 [[noreturn]] void onTerminate()
 {
     // A fault while reporting must end the process, not wait for itself.
@@ -446,6 +515,7 @@ void onFatalSignal(int signal, siginfo_t *info, void *context)
     pthread_sigmask(SIG_BLOCK, &fatal, nullptr);
     if (crashing.test_and_set())
         waitForTheFirstCrash();
+    describeCurrentException();
     CrashValues values;
     values.code = uncaughtCppException;
     values.address = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
@@ -463,12 +533,12 @@ void copyPath(char (&target)[PATH_MAX], const QString &path)
     target[size] = '\0';
 }
 
-void installAlternateStack()
+void reserveDescriptors()
 {
-    stack_t stack = {};
-    stack.ss_sp = alternateStack;
-    stack.ss_size = sizeof alternateStack;
-    sigaltstack(&stack, nullptr);
+    for (int &fd : reservedDescriptors) {
+        if (fd < 0)
+            fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
 }
 
 void installHandler(int signal)
@@ -494,7 +564,10 @@ void installCrashFilter(const QString &folder, const QString &box)
     // The first backtrace loads the unwinder, which allocates: do it now.
     void *frame = nullptr;
     backtrace(&frame, 1);
-    installAlternateStack();
+    // A stack overflow leaves no room on the thread's own stack for the
+    // handler, on whichever thread it happens.
+    giveEveryThreadASignalStack();
+    reserveDescriptors();
     for (int signal : fatalSignals)
         installHandler(signal);
     std::set_terminate(onTerminate);

@@ -5,13 +5,14 @@
 namespace platform {
 
 // Installs the process-wide crash filter: handlers for the fatal signals
-// (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT), on an alternate stack for the
-// calling thread so that they survive its stack overflowing, and a terminate
-// handler for C++ exceptions that nothing caught.
+// (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT), on a signal stack of each
+// thread's own so that they survive any thread's stack overflowing, and a
+// terminate handler for C++ exceptions that nothing caught.
 //
 // On a crash the filter logs the error code, address, flags and parameter
 // count (Windows exception codes and values, which users and support know
-// crashes by), writes a crash report to
+// crashes by), and for an uncaught exception its type and message, writes a
+// crash report to
 // "<dumpFolder>/dump_<yyyy-MM-dd_hh.mm.ss>.dmp" (replacing a file of that
 // name; skipped when the file cannot be created), raises the core limit,
 // starts boxProgram with the code and the address as its two arguments,
@@ -20,7 +21,8 @@ namespace platform {
 // backtrace is bare return addresses, which its memory map resolves.
 //
 // Everything the handler needs is prepared here, because after a crash only
-// async-signal-safe calls can be trusted.
+// async-signal-safe calls can be trusted: two descriptors are held in reserve
+// so that a process that used up its own still gets its report.
 void installCrashFilter(const QString &dumpFolder, const QString &boxProgram);
 
 } // namespace platform

@@ -33,4 +33,15 @@ void waitForProcessEnd(qint64 processId)
     close(pidfd);
 }
 
+bool processEnded(qint64 processId)
+{
+    const int pidfd = openProcess(processId);
+    if (pidfd < 0)
+        return true;
+    pollfd watched{pidfd, POLLIN, 0};
+    const bool ended = poll(&watched, 1, 0) != 0;
+    close(pidfd);
+    return ended;
+}
+
 } // namespace platform

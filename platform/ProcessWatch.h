@@ -9,4 +9,7 @@ namespace platform {
 // ended, so the call returns at once. A zombie counts as ended too.
 void waitForProcessEnd(qint64 processId);
 
+// Whether the process with the given id has ended, by the same rules.
+bool processEnded(qint64 processId);
+
 } // namespace platform

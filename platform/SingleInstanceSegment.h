@@ -10,7 +10,7 @@ namespace platform {
 // alone. Returns whether this process now owns the segment.
 //
 // A segment's key is derived from the key file's inode (16 bits of it), so
-// an unrelated program using another temporary folder may hold the same key:
+// an unrelated program, or another user's, may hold the same key:
 // a failed create alone does not prove that another instance runs.
 bool createSingleInstanceSegment(QSharedMemory &segment, int size);
 

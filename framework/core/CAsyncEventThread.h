@@ -22,7 +22,7 @@ public:
     // Lets PostEvent accept events until the next Stop.
     void Open();
     // Queues the event, whose data the queue then owns. False while the
-    // queue is closed: the data then stays with the caller.
+    // queue is closed: the data is then not the queue's to release.
     bool PostEvent(const AsyncEvent &event);
     // Closes the queue, waits until the thread is gone and releases the data
     // of every event still queued, undelivered. Closing comes first so that

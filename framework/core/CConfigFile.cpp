@@ -4,11 +4,33 @@
 #include <QDomDocument>
 #include <QDomNamedNodeMap>
 #include <QFile>
+#include <QXmlStreamReader>
 
 #include "CConfigItem.h"
 #include "CConfigSection.h"
 
 namespace {
+
+// The document parser descends one call per element, so a file nested deep
+// enough overflows the stack. Our files use three levels; this leaves room
+// for any hand-written layout and stays far from the stack's end.
+const int maxDepth = 256;
+
+// Counted with a reader that keeps its element stack on the heap. A file it
+// finds malformed before the limit is left to the parser, which says why.
+bool nestsTooDeep(QIODevice *device)
+{
+    QXmlStreamReader reader(device);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > maxDepth)
+            return true;
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    return false;
+}
 
 template <typename Target>
 void copyAttributes(const QDomElement &element, Target *target)
@@ -36,6 +58,16 @@ int CConfigFile::Load(const QString &path)
         qDebug() << "open file failed: " << path << ", error: " << file.errorString();
         return -1;
     }
+
+    if (nestsTooDeep(&file)) {
+        qDebug() << "parse file failed: " << path << ", error: "
+                 << QStringLiteral("elements nested more than %1 deep").arg(maxDepth);
+        return -1;
+    }
+    // The parser reads from the start again, through the file: reading it
+    // whole in text mode first would drop a lone carriage return, which
+    // makes a file malformed.
+    file.reset();
 
     QDomDocument document;
     QString error;

@@ -18,7 +18,8 @@ public:
     CConfigFile &operator=(const CConfigFile &) = delete;
 
     // 0 when the file was read; -1, after a log line, when it could not be
-    // opened or parsed, and the file is then empty.
+    // opened or parsed or nests its elements too deep, and the file is then
+    // empty.
     int Load(const QString &path);
     // The first section with exactly this tag, owned by the file; null when
     // there is none.

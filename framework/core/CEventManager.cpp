@@ -6,16 +6,10 @@
 #include "CConfigItem.h"
 #include "CConfigSection.h"
 #include "IApplicationContext.h"
+#include "IEventData.h"
 #include "IService.h"
 #include "MutexLocker.h"
 #include "platform/Locate.h"
-
-namespace {
-void logNotReady()
-{
-    qDebug() << "event manager is not in a ready status, event will not be fired";
-}
-} // namespace
 
 CEventManager::CEventManager() : m_thread(this) {}
 
@@ -93,18 +87,25 @@ bool CEventManager::IsReady() const
 
 void CEventManager::FireEvent(int eventId, IEventData *data, bool async, bool create)
 {
-    if (!IsReady()) {
-        logNotReady();
+    // The queue closes as soon as stopping begins, before the flags change.
+    const bool accepted = IsReady() && (!async || m_thread.PostEvent({eventId, data, create}));
+    if (!accepted) {
+        Refuse(data, async);
         return;
     }
-    if (async) {
-        // The queue closes as soon as stopping begins, before the flags
-        // above change.
-        if (!m_thread.PostEvent({eventId, data, create}))
-            logNotReady();
-        return;
-    }
-    Deliver(eventId, data, create);
+    if (!async)
+        Deliver(eventId, data, create);
+}
+
+// The caller of an asynchronous event has handed its data over and cannot
+// tell that the event was refused, so the data is released here as a
+// delivered event's would be. A synchronous event's data stays with its
+// caller either way.
+void CEventManager::Refuse(IEventData *data, bool async)
+{
+    qDebug() << "event manager is not in a ready status, event will not be fired";
+    if (async && data)
+        data->Release();
 }
 
 void CEventManager::Deliver(int eventId, IEventData *data, bool create)

@@ -15,7 +15,8 @@ class IEventData;
 // Delivers numbered events to the services that Event.xml lists as their
 // consumers, in file order: at once on the caller's thread, or through the
 // queue of its event thread. Events are accepted only between Start and the
-// next Stop or Uninitialize.
+// next Stop or Uninitialize; a refused asynchronous event's data is released
+// at once.
 class CEventManager
 {
 public:
@@ -37,6 +38,7 @@ public:
 private:
     int ReadConsumers(const CConfigFile &config);
     bool IsReady() const;
+    void Refuse(IEventData *data, bool async);
     void Deliver(int eventId, IEventData *data, bool create);
     QStringList ConsumersOf(int eventId);
 

@@ -126,10 +126,15 @@ IService *CModuleManager::GetService(const QString &name, bool create)
     if (!module)
         return nullptr;
 
+    // Nothing made during teardown would be undone: a library loaded now
+    // may already have had its Unload, and a service created or initialised
+    // now in a module that is releasing its services may come after its own
+    // release and go with its library uninitialised.
+    if (m_bTearingDown)
+        create = false;
+
     ModuleLocker locker(module);
-    // A library loaded during teardown would outlive it: its own Unload may
-    // already have run.
-    if (!module->IsLoaded() && (!create || m_bTearingDown || module->Load() != 0))
+    if (!module->IsLoaded() && (!create || module->Load() != 0))
         return nullptr;
     return module->QueryService(name, create);
 }

@@ -19,7 +19,8 @@ public:
     //
     // A service's own Initialize must not ask for, or test the presence of,
     // a service of its own module: the module is locked while it
-    // initialises.
+    // initialises. Once the framework is tearing down, nothing is created:
+    // every request is answered as with create false.
     virtual IService *GetService(const QString &name, bool create) = 0;
 
     // Whether an instance of the named service exists in a loaded module.
@@ -27,7 +28,9 @@ public:
 
     // Delivers the event to every service that consumes it, at once on the
     // calling thread (async false) or later on the event thread (async
-    // true). See IEventData for who owns data afterwards.
+    // true). Before the framework has started and once it is stopping the
+    // event is refused with a log line. See IEventData for who owns data
+    // afterwards, refused or not.
     virtual void FireEvent(int eventId, IEventData *data, bool async, bool create) = 0;
 
     // Uninitialises or releases the services whose configured life asks

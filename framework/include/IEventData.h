@@ -3,9 +3,11 @@
 // What travels with a fired event. The framework never looks inside it.
 //
 // With a synchronous event the caller keeps the data. With an asynchronous
-// one the framework takes it over once the event is queued and calls
-// Release() exactly once, after delivery or, undelivered, when the event
-// thread stops. An event the framework refuses stays with the caller.
+// one the framework takes it over when FireEvent is called and calls
+// Release() exactly once: after delivery; undelivered, when the event
+// thread stops; or at once, when the event is refused because the
+// framework is not running (not yet started, or stopping), which the
+// caller is not told.
 class IEventData
 {
 public:

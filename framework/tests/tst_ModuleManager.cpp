@@ -438,33 +438,47 @@ void ModuleManagerTest::uninitializeFreesServicesLeftUninitialized()
 
 // A service may ask the context for another while its module releases it at
 // teardown: a module already unloaded has nothing to give and is not loaded
-// again, nor is one that never was; one still loaded answers as before.
+// again, nor is one that never was; one still loaded hands out what it has
+// and makes nothing: a service of the asker's own module made now, after
+// its own release, would stay initialised, never released, as its library
+// goes.
 void ModuleManagerTest::servicesUseTheContextWhileReleased_data()
 {
+    QTest::addColumn<QString>("asker");
     QTest::addColumn<QString>("asked");
     QTest::addColumn<QString>("seen");
+    QTest::addColumn<QStringList>("messages");
 
-    QTest::newRow("module unloaded before") << "LifeOne" << "null, hasn't";
-    QTest::newRow("module unloaded after") << "Plain" << "got, has";
-    QTest::newRow("module never loaded") << "Entryless" << "null, hasn't";
+    QTest::newRow("module unloaded before") << "Refusing" << "LifeOne" << "null, hasn't" << QStringList{};
+    QTest::newRow("module unloaded after") << "Refusing" << "Plain" << "got, has" << QStringList{};
+    QTest::newRow("module never loaded") << "Refusing" << "Entryless" << "null, hasn't" << QStringList{};
+    QTest::newRow("own module, released before")
+        << "LifeTwo" << "LifeOne" << "null, hasn't" << QStringList{"query service failed:  \"LifeOne\""};
+    QTest::newRow("own module, never created")
+        << "LifeTwo" << "LifeThree" << "null, hasn't" << QStringList{"query service failed:  \"LifeThree\""};
+    QTest::newRow("own module, released after") << "LifeOne" << "LifeTwo" << "got, has" << QStringList{};
 }
 
 void ModuleManagerTest::servicesUseTheContextWhileReleased()
 {
+    QFETCH(QString, asker);
     QFETCH(QString, asked);
     QFETCH(QString, seen);
+    QFETCH(QStringList, messages);
 
     Station station;
     QCOMPARE(station.initialize(), 0);
-    for (const char *name : {"LifeOne", "Refusing", "Plain"})
+    for (const char *name : {"LifeOne", "LifeTwo", "Refusing", "Plain"})
         QVERIFY(station.context.GetService(name, true));
-    station.context.SetString("Refusing asks", asked);
+    station.context.SetString(asker + " asks", asked);
+    const int initialized = calllog::entries().filter(" Initialize").size();
     LogCapture log;
 
     station.context.modules.Uninitialize();
-    QCOMPARE(calllog::entries().filter(" sees "), QStringList{"Refusing sees " + asked + ": " + seen});
+    QCOMPARE(calllog::entries().filter(" sees "), QStringList{asker + " sees " + asked + ": " + seen});
     QCOMPARE(calllog::count("Counting GetModuleObject"), 1);
-    QVERIFY2(log.messages().isEmpty(), qPrintable(describe(log.messages())));
+    QCOMPARE(calllog::entries().filter(" Initialize").size(), initialized);
+    QVERIFY2(log.messages() == messages, qPrintable(describe(log.messages())));
     QVERIFY(!isMapped("libFwTestNoEntry.so"));
 }
 

@@ -60,7 +60,11 @@ private slots:
     void zoomScalesTheRange();
     void scrollFollowsItsBindings_data();
     void scrollFollowsItsBindings();
+    void wheelZoomFollowsTheDelta_data();
+    void wheelZoomFollowsTheDelta();
     void dragsPanRotateAndZoom();
+    void rightDragKeepsTheRangePositive_data();
+    void rightDragKeepsTheRangePositive();
     void cameraLooksAtTheFocalPoint_data();
     void cameraLooksAtTheFocalPoint();
     void tetherFollowsAMovingNode();
@@ -298,6 +302,39 @@ void EarthManipulatorTest::scrollFollowsItsBindings()
     QVERIFY(std::fabs(m_manipulator->getViewpoint().range().as(Units::METERS) - range) < 1e-6);
 }
 
+void EarthManipulatorTest::wheelZoomFollowsTheDelta_data()
+{
+    QTest::addColumn<int>("events");
+    QTest::addColumn<float>("delta");
+    QTest::addColumn<double>("range");
+
+    // A notch of 120 zooms by a fifth of the range; smaller events add up
+    // to the same, as a touchpad's do.
+    QTest::newRow("one notch up") << 1 << 120.0f << 8000.0;
+    QTest::newRow("eight eighths up") << 8 << 15.0f << 8000.0;
+    QTest::newRow("one notch down") << 1 << -120.0f << 12000.0;
+    QTest::newRow("eight eighths down") << 8 << -15.0f << 12000.0;
+    QTest::newRow("two notches in one event") << 1 << 240.0f << 6400.0;
+    QTest::newRow("no delta counts as a notch") << 1 << 0.0f << 8000.0;
+}
+
+void EarthManipulatorTest::wheelZoomFollowsTheDelta()
+{
+    QFETCH(int, events);
+    QFETCH(float, delta);
+    QFETCH(double, range);
+
+    m_manipulator->setViewpoint(Viewpoint("", 10.0, 20.0, 0.0, 0.0, -90.0, 10000.0));
+    for (int i = 0; i < events; ++i) {
+        osgGA::GUIEventAdapter *wheel = m_queue->mouseScroll(delta < 0.0f ? osgGA::GUIEventAdapter::SCROLL_DOWN
+                                                                          : osgGA::GUIEventAdapter::SCROLL_UP);
+        wheel->setScrollingDeltaY(delta);
+        QVERIFY(event(wheel));
+    }
+    const double reached = m_manipulator->getViewpoint().range().as(Units::METERS);
+    QVERIFY2(std::fabs(reached - range) < 1e-6 * range, qPrintable(QString::number(reached)));
+}
+
 void EarthManipulatorTest::dragsPanRotateAndZoom()
 {
     const Viewpoint start("", 10.0, 20.0, 0.0, 0.0, -90.0, 10000.0);
@@ -324,6 +361,33 @@ void EarthManipulatorTest::dragsPanRotateAndZoom()
 
     QVERIFY(drag(3, 0.0f, 60.0f).range().as(Units::METERS) < 10000.0);
     QVERIFY(drag(3, 0.0f, -60.0f).range().as(Units::METERS) > 10000.0);
+}
+
+void EarthManipulatorTest::rightDragKeepsTheRangePositive_data()
+{
+    QTest::addColumn<float>("up");
+    QTest::addColumn<double>("range");
+
+    // Pixels of the 600 high view; half of it is one normalised unit, and
+    // each unit scales the range by e.
+    QTest::newRow("a short drag up") << 30.0f << 10000.0 * std::exp(-0.1);
+    QTest::newRow("half the view up") << 300.0f << 10000.0 * std::exp(-1.0);
+    QTest::newRow("the whole view up") << 600.0f << 10000.0 * std::exp(-2.0);
+    QTest::newRow("half the view down") << -300.0f << 10000.0 * std::exp(1.0);
+}
+
+void EarthManipulatorTest::rightDragKeepsTheRangePositive()
+{
+    QFETCH(float, up);
+    QFETCH(double, range);
+
+    m_manipulator->setViewpoint(Viewpoint("", 10.0, 20.0, 0.0, 0.0, -90.0, 10000.0));
+    const float from = up > 0.0f ? 0.0f : 600.0f;
+    event(m_queue->mouseButtonPress(400.0f, from, 3));
+    event(m_queue->mouseMotion(400.0f, from + up));
+    event(m_queue->mouseButtonRelease(400.0f, from + up, 3));
+    const double reached = m_manipulator->getViewpoint().range().as(Units::METERS);
+    QVERIFY2(std::fabs(reached - range) < 1e-6 * range, qPrintable(QString::number(reached)));
 }
 
 void EarthManipulatorTest::cameraLooksAtTheFocalPoint_data()

@@ -80,9 +80,14 @@ private slots:
         QTest::newRow("equator to pole") << 0.0 << 0.0 << 90.0 << 0.0 << 10001965.729 << 0.001;
         QTest::newRow("pole to pole") << 90.0 << 0.0 << -90.0 << 0.0 << 20003931.459 << 0.001;
         QTest::newRow("same point") << 22.5 << 113.9 << 22.5 << 113.9 << 0.0 << 0.0;
-        // Antipodes on the equator defeat the iteration; the answer falls
-        // back to the mean sphere, within 0.1 % of the half meridian.
-        QTest::newRow("antipodes on the equator") << 0.0 << 0.0 << 0.0 << 180.0 << 20003931.459 << 20004.0;
+        // Nearly antipodal points defeat Vincenty's iteration and still
+        // measure true. Between antipodes on the equator the shortest way
+        // runs over a pole: half a meridian. The other is the worked
+        // example of the inverse problem in Karney, "Algorithms for
+        // geodesics", J. Geodesy 87 (2013), where Vincenty fails.
+        QTest::newRow("antipodes on the equator") << 0.0 << 0.0 << 0.0 << 180.0 << 20003931.459 << 0.001;
+        QTest::newRow("Karney's nearly antipodal example")
+            << -30.0 << 0.0 << 29.9 << 179.8 << 19989832.82761 << 0.001;
     }
 
     void ellipsoidDistances()

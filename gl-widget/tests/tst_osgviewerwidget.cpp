@@ -20,6 +20,7 @@ struct SeenEvent
     float x, y;
     int button, buttonMask, key, scroll, modifiers;
     int windowWidth, windowHeight;
+    QPointF scrollDelta;
 };
 
 class EventRecorder : public osgGA::GUIEventHandler
@@ -31,7 +32,8 @@ public:
             return false;
         events.push_back({ea.getEventType(), ea.getX(), ea.getY(), ea.getButton(), int(ea.getButtonMask()),
                           ea.getKey(), ea.getScrollingMotion(), int(ea.getModKeyMask()),
-                          ea.getWindowWidth(), ea.getWindowHeight()});
+                          ea.getWindowWidth(), ea.getWindowHeight(),
+                          QPointF(ea.getScrollingDeltaX(), ea.getScrollingDeltaY())});
         if (ea.getEventType() == osgGA::GUIEventAdapter::RELEASE) {
             // What the globe does with a click: intersect at the event's x, y.
             osgUtil::LineSegmentIntersector::Intersections hits;
@@ -245,6 +247,9 @@ void OsgViewerWidgetTest::wheelReachesTheViewer_data()
     QTest::newRow("up with Ctrl") << QPoint(0, 120) << Qt::KeyboardModifiers(Qt::ControlModifier)
                                   << int(E::SCROLL_UP) << int(E::MODKEY_CTRL);
     QTest::newRow("sideways") << QPoint(-120, 0) << Qt::KeyboardModifiers() << int(E::SCROLL_RIGHT) << 0;
+    // A touchpad's or fine wheel's small step keeps its size.
+    QTest::newRow("an eighth of a notch") << QPoint(0, 15) << Qt::KeyboardModifiers() << int(E::SCROLL_UP) << 0;
+    QTest::newRow("two notches down") << QPoint(0, -240) << Qt::KeyboardModifiers() << int(E::SCROLL_DOWN) << 0;
 }
 
 void OsgViewerWidgetTest::wheelReachesTheViewer()
@@ -262,6 +267,7 @@ void OsgViewerWidgetTest::wheelReachesTheViewer()
     QVERIFY(seen);
     QCOMPARE(seen->scroll, motion);
     QCOMPARE(seen->modifiers, modKeys);
+    QCOMPARE(seen->scrollDelta, QPointF(angleDelta));
 }
 
 void OsgViewerWidgetTest::keysReachTheViewer_data()

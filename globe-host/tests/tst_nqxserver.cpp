@@ -27,6 +27,7 @@ private slots:
     void otherLinkGoingOfflineChangesNothing();
     void viewerGoingOfflineRelaunchesIt();
     void relaunchStartsExactlyOneViewer();
+    void viewersEndedEarlyAreNotKeptForEver();
     void cleanupTestCase();
 
 private:
@@ -212,6 +213,18 @@ void TestNQXServer::relaunchStartsExactlyOneViewer()
     QVERIFY(processEnded(linked));
     QVERIFY(processEnded(silent));
     QVERIFY(!processEnded(currentViewer()));
+}
+
+// A viewer ended before it reached the host, as every viewer when messaging
+// fails and one is started each 30 s, never reports going offline: the
+// server keeps only the latest ended viewers in mind.
+void TestNQXServer::viewersEndedEarlyAreNotKeptForEver()
+{
+    const int handlesBefore = find("sent", 0, "windowHandle").size();
+    for (int i = 0; i < 20; ++i)
+        server->launchClient();
+    QVERIFY(!waitFor("sent", handlesBefore + 1, 0, "windowHandle").isEmpty());
+    QVERIFY2(server->endedViewers.size() <= 8, qPrintable(server->endedViewers.join(", ")));
 }
 
 void TestNQXServer::cleanupTestCase()

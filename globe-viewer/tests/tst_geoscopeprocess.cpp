@@ -68,8 +68,8 @@ private slots:
 
 private:
     // Runs the viewer with its own data and temporary folders; a hosted
-    // viewer shares the temporary folder, where the link meets, with its
-    // host.
+    // viewer shares the temporary and runtime folders, where the link
+    // meets, with its host.
     void startViewer(QProcess &process, const QStringList &arguments, bool display = true, bool hosted = false);
     // The viewer run by the stand-in host, placed at kViewerPlace; started
     // again when it ended or when it should have a map and has none, or
@@ -109,10 +109,11 @@ void GeoscopeProcessTest::startViewer(QProcess &process, const QStringList &argu
     if (!display)
         environment.remove("DISPLAY");
     environment.insert("XDG_DATA_HOME", m_dataHome.path());
-    if (!hosted)
+    if (!hosted) {
         environment.insert("TMPDIR", m_tmp.path());
-    // Qt would otherwise make its runtime folder inside TMPDIR.
-    environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+        // Qt would otherwise make its runtime folder inside TMPDIR.
+        environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+    }
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(viewer, arguments);

@@ -8,6 +8,9 @@
 //   jump           call code at address 0x1234
 //   divide         divide an integer by zero
 //   overflow       recurse until the stack overflows
+//   overflow-thread  the same on a QThread of its own
+//   null-no-descriptors  use up every file descriptor the process may have,
+//                        then write through a null pointer
 //   abort          abort
 //   throw          throw an exception that nothing catches
 //   throw-thread   the same on a thread of its own
@@ -15,12 +18,17 @@
 //   null-while-loading  write through a null pointer while the launcher
 //                       loads the library, before Run
 
+#include <QThread>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 #include "InputWait.h"
 
@@ -55,6 +63,31 @@ int recurse(int depth)
     return recurse(depth + 1) + frame[0];
 }
 
+void overflowOnThread()
+{
+    std::unique_ptr<QThread> thread(QThread::create([] { recurse(0); }));
+    thread->start();
+    thread->wait();
+}
+
+// A low limit, so that using it up is quick.
+void useUpDescriptors()
+{
+    rlimit limit = {};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_cur > 256)
+        limit.rlim_cur = 256;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    while (dup(STDERR_FILENO) >= 0) {
+    }
+}
+
+void writeThroughNullWithoutDescriptors()
+{
+    useUpDescriptors();
+    writeThroughNull();
+}
+
 void throwOnThread()
 {
     std::thread thread([] { throw std::runtime_error("nobody catches this"); });
@@ -75,6 +108,10 @@ int act(const char *action, const char *argument)
         return divideByZero();
     else if (std::strcmp(action, "overflow") == 0)
         return recurse(0);
+    else if (std::strcmp(action, "overflow-thread") == 0)
+        overflowOnThread();
+    else if (std::strcmp(action, "null-no-descriptors") == 0)
+        writeThroughNullWithoutDescriptors();
     else if (std::strcmp(action, "abort") == 0)
         std::abort();
     else if (std::strcmp(action, "throw") == 0)

@@ -15,6 +15,7 @@ class CrashFilterTest : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void reportsAndApologises_data();
     void reportsAndApologises();
     void apologisesWhateverBecameOfTheReportFile_data();
@@ -45,6 +46,12 @@ static std::unique_ptr<LauncherRun> startCrashing(const LauncherInstall &install
     return install.start({kind}, environment);
 }
 
+// The launcher keeps earlier crashes' reports: each case starts without any.
+void CrashFilterTest::init()
+{
+    QVERIFY(QDir(LauncherInstall::logsFolder()).removeRecursively());
+}
+
 void CrashFilterTest::reportsAndApologises_data()
 {
     QTest::addColumn<QString>("kind");
@@ -54,22 +61,33 @@ void CrashFilterTest::reportsAndApologises_data()
     QTest::addColumn<QString>("address");
     // The flags, the parameter count and the parameters as the report lists them.
     QTest::addColumn<QStringList>("details");
+    // An uncaught exception's type and message, as the report and the log
+    // name them.
+    QTest::addColumn<QStringList>("exception");
+    const QStringList none;
+    const QStringList runtimeError{"std::runtime_error", "nobody catches this"};
 
     QTest::newRow("write through a null pointer")
-        << "null" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"};
+        << "null" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"} << none;
     // The loader holds its lock throughout, so a report that asks the loader
     // anything never gets its answer.
     QTest::newRow("null pointer while the library loads")
-        << "null-while-loading" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"};
+        << "null-while-loading" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"} << none;
     QTest::newRow("call to address 0x1234")
-        << "jump" << "c0000005" << "1234" << QStringList{"0", "2", "8", "1234"};
+        << "jump" << "c0000005" << "1234" << QStringList{"0", "2", "8", "1234"} << none;
     QTest::newRow("integer division by zero")
-        << "divide" << "c0000094" << "framework" << QStringList{"0", "0"};
-    QTest::newRow("stack overflow") << "overflow" << "c00000fd" << "framework" << QStringList{"0", "2"};
-    QTest::newRow("abort") << "abort" << "40000015" << QString() << QStringList{"0", "0"};
-    QTest::newRow("uncaught exception") << "throw" << "e06d7363" << QString() << QStringList{"1", "0"};
+        << "divide" << "c0000094" << "framework" << QStringList{"0", "0"} << none;
+    QTest::newRow("stack overflow")
+        << "overflow" << "c00000fd" << "framework" << QStringList{"0", "2"} << none;
+    QTest::newRow("stack overflow on a worker thread")
+        << "overflow-thread" << "c00000fd" << "framework" << QStringList{"0", "2"} << none;
+    QTest::newRow("null pointer with every descriptor in use")
+        << "null-no-descriptors" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"} << none;
+    QTest::newRow("abort") << "abort" << "40000015" << QString() << QStringList{"0", "0"} << none;
+    QTest::newRow("uncaught exception")
+        << "throw" << "e06d7363" << QString() << QStringList{"1", "0"} << runtimeError;
     QTest::newRow("uncaught exception on a thread")
-        << "throw-thread" << "e06d7363" << QString() << QStringList{"1", "0"};
+        << "throw-thread" << "e06d7363" << QString() << QStringList{"1", "0"} << runtimeError;
 }
 
 void CrashFilterTest::reportsAndApologises()
@@ -78,6 +96,7 @@ void CrashFilterTest::reportsAndApologises()
     QFETCH(QString, code);
     QFETCH(QString, address);
     QFETCH(QStringList, details);
+    QFETCH(QStringList, exception);
 
     LauncherInstall install(QStringLiteral(CORE_STAND_IN));
     const QDateTime started = zoneNow().addSecs(-1);
@@ -104,6 +123,12 @@ void CrashFilterTest::reportsAndApologises()
                    + "\nerrPara: " + details.at(1) + "\n";
     for (int i = 2; i < details.size(); ++i)
         head += QStringLiteral("errParam[%1]: %2\n").arg(i - 2).arg(details.at(i));
+    if (!exception.isEmpty()) {
+        head += "errType: " + exception.at(0) + "\nerrWhat: " + exception.at(1) + "\n";
+        QVERIFY2(log.contains("errType:  \"" + exception.at(0) + "\"\nerrWhat:  \"" + exception.at(1)
+                              + "\"\n"),
+                 qPrintable(log));
+    }
     QVERIFY2(report.content.startsWith(head.toUtf8()), report.content.left(400));
     QVERIFY(report.content.contains("\nbacktrace:\n"));
     if (address != "framework")

@@ -17,8 +17,8 @@ private slots:
     void init();
     void endsWithItsStatus_data();
     void endsWithItsStatus();
-    void emptiesTheLogsFolderAtEveryStart_data();
-    void emptiesTheLogsFolderAtEveryStart();
+    void keepsTheLastReportsAndEmptiesTheRest_data();
+    void keepsTheLastReportsAndEmptiesTheRest();
     void secondInstanceLogsAndStillRuns();
     void runningInstanceDropsAConnectionThatSaysNothing();
     void reclaimsTheNameOfAKilledInstance();
@@ -74,30 +74,76 @@ void LauncherTest::endsWithItsStatus()
         QVERIFY(run->standardOutput().contains("Run called: " + arguments.join(' ').toUtf8() + "\n"));
 }
 
-void LauncherTest::emptiesTheLogsFolderAtEveryStart_data()
+// Files of an earlier run in `folder`: seven crash reports out of order, a
+// file of another name and one in a subfolder.
+static bool leaveEarlierFiles(const QString &folder)
 {
-    QTest::addColumn<QString>("core");
-    QTest::newRow("framework runs") << standIn;
-    QTest::newRow("no framework library") << QString();
+    const QStringList names{"dump_2020-01-02_03.04.05.dmp", "dump_2021-07-01_00.00.00.dmp",
+                            "dump_2019-12-31_23.59.59.dmp", "dump_2021-06-30_12.00.00.dmp",
+                            "dump_2020-01-02_03.04.06.dmp", "dump_2021-07-01_00.00.01.dmp",
+                            "dump_2020-11-11_11.11.11.dmp", "notes.txt", "older/notes.txt"};
+    if (!QDir().mkpath(folder + "/older"))
+        return false;
+    for (const QString &name : names) {
+        QFile file(folder + '/' + name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(name.toUtf8()) != name.size())
+            return false;
+    }
+    return true;
 }
 
-void LauncherTest::emptiesTheLogsFolderAtEveryStart()
+static QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+void LauncherTest::keepsTheLastReportsAndEmptiesTheRest_data()
+{
+    QTest::addColumn<QString>("core");
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("framework runs") << standIn << false;
+    QTest::newRow("no framework library") << QString() << false;
+    QTest::newRow("logs folder links to another folder") << standIn << true;
+}
+
+void LauncherTest::keepsTheLastReportsAndEmptiesTheRest()
 {
     QFETCH(QString, core);
+    QFETCH(bool, linked);
 
     const QString logs = LauncherInstall::logsFolder();
-    QVERIFY(QDir().mkpath(logs + "/older"));
-    for (const QString &name : {QStringLiteral("dump_2020-01-02_03.04.05.dmp"), QStringLiteral("older/notes.txt")}) {
-        QFile file(logs + '/' + name);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("left by an earlier run");
+    const QString elsewhere = qEnvironmentVariable("HOME") + "/elsewhere";
+    QVERIFY(QDir(logs).removeRecursively() && QDir(elsewhere).removeRecursively());
+    if (linked) {
+        QVERIFY(leaveEarlierFiles(elsewhere));
+        QVERIFY(QDir().mkpath(QFileInfo(logs).path()));
+        QVERIFY(QFile::link(elsewhere, logs));
+    } else {
+        QVERIFY(leaveEarlierFiles(logs));
     }
+    const QStringList elsewhereBefore = entriesOf(elsewhere);
 
     LauncherInstall install(core);
     auto run = install.start({"return", "0"});
     QVERIFY(run->waitForFinished());
-    QVERIFY(QFileInfo(logs).isDir());
-    QCOMPARE(QDir(logs).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+
+    QCOMPARE(entriesOf(elsewhere), elsewhereBefore);
+    QVERIFY(QFileInfo(logs).isDir() && !QFileInfo(logs).isSymLink());
+    if (linked) {
+        QVERIFY2(run->standardError().contains("logs folder is a symbolic link, replaced by a folder:"),
+                 run->standardError());
+        QCOMPARE(entriesOf(logs), QStringList());
+        return;
+    }
+    const QStringList lastFive{"dump_2020-01-02_03.04.06.dmp", "dump_2020-11-11_11.11.11.dmp",
+                               "dump_2021-06-30_12.00.00.dmp", "dump_2021-07-01_00.00.00.dmp",
+                               "dump_2021-07-01_00.00.01.dmp"};
+    QCOMPARE(entriesOf(logs), lastFive);
+    for (const QString &name : lastFive) {
+        QFile file(logs + '/' + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), name.toUtf8());
+    }
 }
 
 void LauncherTest::secondInstanceLogsAndStillRuns()

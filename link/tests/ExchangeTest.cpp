@@ -116,9 +116,10 @@ void ExchangeTest::callsFromANodeThatNeverAnnouncedItself()
     QVERIFY(quiet->waitForLine("online\treceiver"));
 
     // Having no announcement of its own, the silent node's first call is
-    // what the receiver takes for one: no link comes of it. Calls from one
-    // peer arrive in order, so what the receiver reports up to the last
-    // call is all that the calls produced.
+    // what the receiver takes for one, and no link comes of it; the call
+    // itself arrives all the same. Calls from one peer arrive in order, so
+    // what the receiver reports up to the last call is all that the calls
+    // produced.
     quiet->command(R"(send receiver {"type": "first"})");
     quiet->command(R"(send receiver {"type": "position"})");
     quiet->command(R"(get receiver {"type": "show"})");
@@ -126,8 +127,8 @@ void ExchangeTest::callsFromANodeThatNeverAnnouncedItself()
     quiet->command(R"(set receiver ["position"])");
     quiet->command(R"(send receiver {"type": "last"})");
     QVERIFY(receiver->waitForLine("data\t\t{\"type\":\"last\"}"));
-    const QStringList expected{"ready", "data\t\t{\"type\":\"position\"}", "data\t\t{}", "data\t\t{}",
-                               "data\t\t{\"type\":\"last\"}"};
+    const QStringList expected{"ready", "data\t\t{\"type\":\"first\"}", "data\t\t{\"type\":\"position\"}",
+                               "data\t\t{}", "data\t\t{}", "data\t\t{\"type\":\"last\"}"};
     QCOMPARE(receiver->lines(), expected);
 }
 

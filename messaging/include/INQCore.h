@@ -33,8 +33,11 @@ public:
 // or releasing the node waits for that lock, so that no call runs once stop()
 // returns. A callback must therefore never wait for a thread that may be
 // stopping the node (a blocking call into the user's thread, a join); it may
-// stop or release its own node itself. A peer that announces itself again
-// with the same packet while it stays connected is not reported again.
+// stop or release its own node itself. The node's threads then end once the
+// callback has returned; the library stays loaded until the last of them has
+// left it: unloading it waits for them (a few seconds at most). A peer that
+// announces itself again with the same packet while it stays connected is
+// not reported again.
 class INQNodeCallback
 {
 public:
@@ -47,6 +50,14 @@ public:
 // A named participant: its name is its process id in decimal. Packets passed
 // to online() and send() stay the caller's; the node serialises them before
 // the call returns.
+//
+// What a node holds for one peer is bounded: send() returns false, and sends
+// nothing, while a peer that does not read holds 4 MiB of this node's
+// packets; the caller may offer the packet again later. Refusals are logged,
+// counted, at most once a second. A packet that send() accepted reaches the
+// peer in order once it reads again, or is counted in a log line when the
+// node stops. Coming the other way, a peer whose packets wait 4 MiB deep for
+// a slow callback is not read until they have drained.
 class INQNode
 {
 public:

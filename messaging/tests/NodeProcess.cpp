@@ -87,6 +87,22 @@ QString NodeProcess::waitForMatch(const QRegularExpression &pattern, int timeout
     }
 }
 
+QString NodeProcess::ask(const QString &command, const QString &replyWord, int timeoutMs)
+{
+    const QRegularExpression reply(QLatin1Char('^') + QRegularExpression::escape(replyWord) + QLatin1Char(' '));
+    const int before = lines().filter(reply).size();
+    this->command(command);
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const QStringList replies = lines().filter(reply);
+        if (replies.size() > before)
+            return replies.at(before).mid(replyWord.size() + 1);
+        if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
+            return QString();
+        QTest::qWait(20);
+    }
+}
+
 void NodeProcess::collectFor(int ms)
 {
     QTest::qWait(ms);

@@ -25,6 +25,9 @@ public:
     bool waitForLine(const QString &line, int timeoutMs = 20000);
     // The first line matching the pattern, or an empty string at the deadline.
     QString waitForMatch(const QRegularExpression &pattern, int timeoutMs = 20000);
+    // Sends a command and waits for the reply that begins with the word;
+    // the reply's rest, or a null string at the deadline.
+    QString ask(const QString &command, const QString &replyWord, int timeoutMs = 20000);
     // Lets the process run on for the given time, collecting what it says.
     void collectFor(int ms);
     int count(const QString &line);

@@ -1,5 +1,7 @@
 #include "RawPeer.h"
 
+#include "NQNames.h"
+
 #include <QDeadlineTimer>
 
 #include <sys/socket.h>
@@ -10,7 +12,7 @@
 
 bool RawPeer::connectTo(const QString &serverName)
 {
-    socket.connectToServer(serverName);
+    socket.connectToServer(meetingPath(serverName));
     return socket.waitForConnected(5000);
 }
 
@@ -49,6 +51,11 @@ QByteArray RawPeer::receivedWithin(int ms)
 bool RawPeer::waitForDisconnected(int timeoutMs)
 {
     return socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected(timeoutMs);
+}
+
+QString meetingPath(const QString &name)
+{
+    return nqnames::meetingPath(nqnames::meetingFolder(), name);
 }
 
 void makeStaleSocketFile(const QString &path)

@@ -9,6 +9,7 @@
 class RawPeer
 {
 public:
+    // The name is looked up where the user's nodes and center meet.
     bool connectTo(const QString &serverName);
     void write(const QByteArray &bytes);
     // Waits until exactly these bytes have arrived (more is a failure).
@@ -23,3 +24,6 @@ public:
 
 // Writes a socket file that nobody serves, as a killed owner leaves it.
 void makeStaleSocketFile(const QString &path);
+
+// Where a name lies in the folder that the user's nodes and center meet in.
+QString meetingPath(const QString &name);

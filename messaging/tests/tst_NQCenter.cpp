@@ -150,7 +150,7 @@ void tst_NQCenter::recoversAfterBeingKilled()
     RawPeer probe[1];
     QVERIFY(connectAll(*killed, probe, 1));
     killed->kill();
-    QVERIFY(QFile::exists(QDir::tempPath() + QLatin1Char('/') + centerName));
+    QVERIFY(QFile::exists(meetingPath(centerName)));
 
     auto next = launchCenter();
     RawPeer peers[2];

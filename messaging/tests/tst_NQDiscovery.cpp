@@ -1,5 +1,5 @@
 // Nodes in separate processes meeting through the center, whatever the
-// order in which they start.
+// order in which they start and announce themselves.
 
 #include "NodeNetwork.h"
 
@@ -13,6 +13,8 @@ private slots:
     void cleanup();
     void discovery_data();
     void discovery();
+    void firstPacketOfAPeerIsDelivered_data();
+    void firstPacketOfAPeerIsDelivered();
 
 private:
     NodeNetwork net;
@@ -57,6 +59,37 @@ void tst_NQDiscovery::discovery()
     QCOMPARE(net.acceptedSockets(), 3);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(net[i].countErrors(QStringLiteral("NQNodeServer::onSocketReadyRead")) > 0, logRules.isEmpty());
+}
+
+void tst_NQDiscovery::firstPacketOfAPeerIsDelivered_data()
+{
+    QTest::addColumn<QString>("beforeSending");
+    QTest::addColumn<QString>("reportedAs");
+    // Node 0 hears of node 1 by the first frame on node 1's socket, as
+    // always: here its first packet.
+    QTest::newRow("the sender never announced itself") << QString() << QStringLiteral("first");
+    QTest::newRow("the sender announced itself just before")
+        << QStringLiteral("online hello-1\n") << QStringLiteral("hello-1");
+}
+
+// Node 1 learns of node 0 through the center before it has announced itself,
+// and opens its socket to node 0 with nothing to say on it. Its first packet
+// on that socket is delivered all the same, and node 0 hears of node 1.
+void tst_NQDiscovery::firstPacketOfAPeerIsDelivered()
+{
+    QFETCH(QString, beforeSending);
+    QFETCH(QString, reportedAs);
+    net.launch();
+    net[1].command(QStringLiteral("start"));
+    QVERIFY(net[1].waitForLine(QStringLiteral("started %1 1").arg(net[1].name()), 60000));
+    net[0].command(startAndAnnounce(0));
+    QVERIFY(net[1].waitForLine(QStringLiteral("online %1 hello-0").arg(net[0].name()), 60000));
+
+    const QString sender = net[1].name();
+    net[1].command(beforeSending + QStringLiteral("send %1 first").arg(net[0].name()));
+    QVERIFY(net[0].waitForLine(QStringLiteral("data %1 first").arg(sender)));
+    QCOMPARE(net[0].lines().filter(QRegularExpression(QStringLiteral("^online %1 ").arg(sender))),
+             QStringList{QStringLiteral("online %1 %2").arg(sender, reportedAs)});
 }
 
 QTEST_GUILESS_MAIN(tst_NQDiscovery)

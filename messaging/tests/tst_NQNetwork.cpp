@@ -5,7 +5,20 @@
 
 #include <QtTest>
 
+#include <csignal>
 #include <vector>
+
+namespace {
+
+int sumOfCounts(const QString &log, const QRegularExpression &pattern)
+{
+    int sum = 0;
+    for (auto match = pattern.globalMatch(log); match.hasNext();)
+        sum += match.next().captured(1).toInt();
+    return sum;
+}
+
+} // namespace
 
 class tst_NQNetwork : public QObject
 {
@@ -18,6 +31,8 @@ private slots:
     void killedPeerIsReportedOnce();
     void stopEndsCallbacksAndThreads();
     void releasedNodeLeavesExitClean();
+    void stuckPeerIsBounded_data();
+    void stuckPeerIsBounded();
 
 private:
     NodeNetwork net;
@@ -150,6 +165,86 @@ void tst_NQNetwork::releasedNodeLeavesExitClean()
         QCOMPARE(exitCode, 0);
         QVERIFY(node->lines().contains(QStringLiteral("released")));
     }
+}
+
+void tst_NQNetwork::stuckPeerIsBounded_data()
+{
+    QTest::addColumn<bool>("slowCallback");
+    QTest::addColumn<bool>("senderStops");
+    QTest::newRow("receiver's process stopped, then going on") << false << false;
+    QTest::newRow("receiver's process stopped, sender stops") << false << true;
+    QTest::newRow("receiver's callback slow, then fast") << true << false;
+    QTest::newRow("receiver's callback slow, sender stops") << true << true;
+}
+
+// A peer that does not read (stopped, or busy in its callback) while a node
+// sends as fast as it can: the node refuses what would pass its bound, with
+// a log line that counts it, and neither side's memory grows with what is
+// sent (unbounded it would reach 200 MB). Every accepted packet arrives, in
+// order, once the peer reads again, unless the sender stops and counts what
+// it drops.
+void tst_NQNetwork::stuckPeerIsBounded()
+{
+    QFETCH(bool, slowCallback);
+    QFETCH(bool, senderStops);
+    constexpr int allowedGrowthMiB = 64;
+    net.nodes[0] = std::make_unique<NodeProcess>();
+    net.nodes[1] = std::make_unique<NodeProcess>();
+    NodeProcess &sender = net[0], &receiver = net[1];
+    sender.launch();
+    receiver.launch();
+    sender.command(startAndAnnounce(0));
+    receiver.command(startAndAnnounce(1));
+    QVERIFY(sender.waitForLine(QStringLiteral("online %1 hello-1").arg(receiver.name()), 60000));
+    QVERIFY(receiver.waitForLine(QStringLiteral("online %1 hello-0").arg(sender.name()), 60000));
+    const int senderBefore = sender.ask(QStringLiteral("memory"), QStringLiteral("memory")).toInt() / 1024;
+    const int receiverBefore = receiver.ask(QStringLiteral("memory"), QStringLiteral("memory")).toInt() / 1024;
+    QVERIFY(senderBefore > 0 && receiverBefore > 0);
+
+    if (slowCallback)
+        receiver.command(QStringLiteral("slow 20"));
+    else
+        ::kill(pid_t(receiver.name().toLongLong()), SIGSTOP);
+    const QStringList filled = sender.ask(QStringLiteral("fill %1 1000 100000").arg(receiver.name()),
+                                          QStringLiteral("filled"), 120000).split(QLatin1Char(' '));
+    const int accepted = filled.value(0).toInt();
+    const int refused = filled.value(1).toInt();
+    QVERIFY2(refused > 0, qPrintable(filled.join(' ')));
+    const int senderGrowth = sender.ask(QStringLiteral("memory"), QStringLiteral("memory")).toInt() / 1024 - senderBefore;
+    QVERIFY2(senderGrowth < allowedGrowthMiB, qPrintable(QStringLiteral("the sender grew by %1 MiB").arg(senderGrowth)));
+    if (slowCallback) {
+        const int growth = receiver.ask(QStringLiteral("memory"), QStringLiteral("memory")).toInt() / 1024 - receiverBefore;
+        QVERIFY2(growth < allowedGrowthMiB, qPrintable(QStringLiteral("the receiver grew by %1 MiB").arg(growth)));
+    }
+
+    int dropped = 0;
+    if (senderStops) {
+        sender.command(QStringLiteral("stop"));
+        QVERIFY(sender.waitForLine(QStringLiteral("stopped")));
+        dropped = sumOfCounts(sender.errors(), QRegularExpression(
+            QStringLiteral("dropping (\\d+) packets accepted for %1").arg(receiver.name())));
+    }
+    if (slowCallback)
+        receiver.command(QStringLiteral("slow 0"));
+    else
+        ::kill(pid_t(receiver.name().toLongLong()), SIGCONT);
+    const QString expected = QString::number(accepted - dropped);
+    QDeadlineTimer deadline(60000);
+    QString received;
+    while ((received = receiver.ask(QStringLiteral("received"), QStringLiteral("received"))) != expected
+           && !deadline.hasExpired())
+        receiver.collectFor(100);
+    QVERIFY2(received == expected, qPrintable(QStringLiteral("%1 accepted, %2 dropped, %3 received")
+                                                  .arg(accepted).arg(dropped).arg(received)));
+    QCOMPARE(receiver.count(QStringLiteral("out-of-order")), 0);
+    if (senderStops)
+        return;
+    QCOMPARE(sender.ask(QStringLiteral("fill %1 10 1").arg(receiver.name()), QStringLiteral("filled")),
+             QStringLiteral("1 0"));
+    const QRegularExpression refusals(QStringLiteral("refused (\\d+) packets for %1").arg(receiver.name()));
+    QTRY_COMPARE(sumOfCounts(sender.errors(), refusals), refused);
+    // Lines at a rate, not one per packet.
+    QVERIFY(sender.errors().count(refusals) * 1000 < refused);
 }
 
 QTEST_GUILESS_MAIN(tst_NQNetwork)

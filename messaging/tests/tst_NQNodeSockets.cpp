@@ -1,5 +1,5 @@
 // One node spoken to directly over its local server: framing, who a frame
-// comes from, oversized frames, names that are no node's, a stale name and
+// comes from, oversized frames, names that are no node's, stale names and
 // an unreachable center.
 
 #include "NQFrame.h"
@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -36,8 +37,10 @@ private slots:
     void onlyNodeNamesAreUsed_data();
     void onlyNodeNamesAreUsed();
     void staleNameDoesNotBlockStart();
+    void killedNodesLeaveNoSocketFiles();
     void unreachableCenterIsReported();
     void slowCenterIsStillReached();
+    void stopFromCallbackThenUnload();
 
 private:
     bool startNode(NodeProcess &node);
@@ -147,9 +150,10 @@ void tst_NQNodeSockets::onlyNodeNamesAreUsed()
     QFETCH(QString, name);
     QFETCH(bool, used);
     QVERIFY(startNode(*node));
-    QVERIFY(QDir::temp().mkpath(QStringLiteral("sub")));
+    const QDir folder(nqnames::meetingFolder());
+    QVERIFY(folder.mkpath(QStringLiteral("sub")));
     QLocalServer target;
-    QVERIFY(name.isEmpty() || target.listen(name));
+    QVERIFY(name.isEmpty() || target.listen(folder.filePath(name)));
 
     // Each socket's frames are handled in order: the second frame on each
     // shows that the first has been. The relayed one goes first, so that the
@@ -187,11 +191,28 @@ void tst_NQNodeSockets::staleNameDoesNotBlockStart()
 {
     node->launch();
     QVERIFY(node->waitForLine(QStringLiteral("pid %1").arg(node->name())));
-    makeStaleSocketFile(QDir::tempPath() + QLatin1Char('/') + node->name());
+    makeStaleSocketFile(meetingPath(node->name()));
     node->command(QStringLiteral("start"));
     QVERIFY(node->waitForLine(QStringLiteral("started %1 1").arg(node->name()), 60000));
     RawPeer peer;
     QVERIFY(peer.connectTo(node->name()));
+}
+
+// The next node to start removes the socket file of a node that was killed,
+// and leaves a live process's alone.
+void tst_NQNodeSockets::killedNodesLeaveNoSocketFiles()
+{
+    NodeProcess killed;
+    QVERIFY(startNode(killed));
+    const QString killedPath = meetingPath(killed.name());
+    killed.kill();
+    QVERIFY(QFileInfo::exists(killedPath));
+    QLocalServer live;
+    QVERIFY(live.listen(meetingPath(QString::number(QCoreApplication::applicationPid()))));
+
+    QVERIFY(startNode(*node));
+    QVERIFY2(!QFileInfo::exists(killedPath), "the killed node's socket file is left");
+    QVERIFY2(QFileInfo::exists(live.fullServerName()), "a live process's socket file is gone");
 }
 
 void tst_NQNodeSockets::unreachableCenterIsReported()
@@ -206,7 +227,7 @@ void tst_NQNodeSockets::unreachableCenterIsReported()
 
     // The start lock covers starting the center, not the wait for it: held
     // past its stale time, the next node would take it for a dead node's.
-    QLockFile lock(QDir::tempPath() + QLatin1Char('/') + nqnames::lockFileName());
+    QLockFile lock(meetingPath(nqnames::lockFileName()));
     QVERIFY(lock.tryLock(10000));
     QVERIFY(!node->errors().contains(QStringLiteral("NQCenter not reached")));
     lock.unlock();
@@ -236,6 +257,48 @@ void tst_NQNodeSockets::slowCenterIsStillReached()
     NodeProcess peer;
     QVERIFY(startNode(peer));
     QVERIFY(node->waitForLine(QStringLiteral("online %1 self").arg(peer.name()), 30000));
+}
+
+// A program may stop and release its node in the node's own callback and
+// unload the library as soon as it hears of it: no thread of the node may
+// then be left, nor anything of the library's waiting to run. Several try,
+// as the threads' ends race the unload.
+void tst_NQNodeSockets::stopFromCallbackThenUnload()
+{
+    constexpr int processes = 4;
+    std::vector<std::unique_ptr<NodeProcess>> nodes;
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    std::vector<QString> threadsBefore;
+    for (int i = 0; i < processes; ++i) {
+        nodes.push_back(std::make_unique<NodeProcess>());
+        NodeProcess &process = *nodes.back();
+        process.launch();
+        threadsBefore.push_back(process.ask(QStringLiteral("threads"), QStringLiteral("threads")));
+        process.command(QStringLiteral("start\nonline self\nselfstop"));
+        QVERIFY(process.waitForLine(QStringLiteral("started %1 1").arg(process.name()), 60000));
+        // Once answered, the node is set to stop on the next data.
+        QVERIFY(!process.ask(QStringLiteral("received"), QStringLiteral("received")).isNull());
+        peers.push_back(std::make_unique<RawPeer>());
+        QVERIFY(peers.back()->connectTo(process.name()));
+        peers.back()->write(frame(QStringLiteral("777"), QStringLiteral("id")) + frame(QStringLiteral("777"), QStringLiteral("bye")));
+    }
+    for (int i = 0; i < processes; ++i) {
+        NodeProcess &process = *nodes[i];
+        if (!process.waitForLine(QStringLiteral("unloaded 1")))
+            process.dump();
+        QVERIFY(process.lines().contains(QStringLiteral("self-stopped")));
+        const QString threads = process.ask(QStringLiteral("threads"), QStringLiteral("threads"));
+        if (threads != threadsBefore[i])
+            process.dump();
+        QCOMPARE(threads, threadsBefore[i]);
+        process.command(QStringLiteral("quit"));
+        int exitCode = -1;
+        const bool ended = process.waitForExit(30000, &exitCode);
+        if (!ended || exitCode != 0)
+            process.dump();
+        QVERIFY(ended);
+        QCOMPARE(exitCode, 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_NQNodeSockets)

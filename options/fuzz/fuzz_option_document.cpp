@@ -72,15 +72,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!options.Load(path)) {
         FUZZ_CHECK(!options.IsLoaded());
         FUZZ_CHECK(options.SectionCount() == 0);
-        return 0;
-    }
-    FUZZ_CHECK(options.IsLoaded());
-    // Text that XML cannot hold (a control character read from a character
-    // reference) makes the writer refuse; the old file must then stay whole.
-    if (!options.Save()) {
+        // A file that could not be read is never written over.
+        options.SetInt(QStringLiteral("S"), QStringLiteral("i"), 1);
+        FUZZ_CHECK(!options.Save());
         FUZZ_CHECK(FuzzSupport::readAll(path) == QByteArray(reinterpret_cast<const char *>(data), int(size)));
         return 0;
     }
+    FUZZ_CHECK(options.IsLoaded());
+    // What a load let in can always be written: text that XML cannot hold
+    // (a control character read from a character reference) was refused.
+    FUZZ_CHECK(options.Save());
 
     COptionObject reloaded(COptionObject::UserOptions);
     FUZZ_CHECK(reloaded.Load(path));

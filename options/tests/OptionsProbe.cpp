@@ -37,6 +37,8 @@ public:
         // Refused at once, so that it cannot hold back the save of the good value.
         user->SetString("ConnectConfig", "LastURL", QStringLiteral("rtsp://") + QChar(1));
         user->SetInt("ControlConfig", "MoveSpeed", 12);
+        // Another module asks for the options before this one saves.
+        options->GetUserOptions();
         record(QStringLiteral("saved %1").arg(user->Save()));
         m_userOptions = user;
     }

@@ -242,17 +242,28 @@ void OptionDocumentsTest::textTheFileCannotCarryIsRefused()
 
 void OptionDocumentsTest::failedLoadsKeepPathAndEmptyDocument_data()
 {
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing file") << m_dir.filePath("missing.xml") << "^open file failed: ";
-    QTest::newRow("broken xml") << fixture("broken.xml") << "^parse file failed at line ";
+    QTest::newRow("missing file") << false << QByteArray() << "^open file failed: ";
+    QTest::newRow("broken xml") << true << readAll(fixture("broken.xml")) << "^parse file failed at line ";
 }
 
+// A missing file is created by the next Save; one that is there but cannot
+// be read may hold the operator's settings and is never written over.
 void OptionDocumentsTest::failedLoadsKeepPathAndEmptyDocument()
 {
-    QFETCH(QString, path);
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, content);
     QFETCH(QString, message);
 
+    const QString path = m_dir.filePath(exists ? "unreadable.xml" : "missing.xml");
+    QFile::remove(path);
+    if (exists) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
     COptionObject document(COptionObject::UserOptions);
     document.SetInt("Before", "load", 1);
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Filename = "));
@@ -261,6 +272,11 @@ void OptionDocumentsTest::failedLoadsKeepPathAndEmptyDocument()
     QVERIFY(!document.IsLoaded());
     QCOMPARE(document.SectionCount(), 0);
     QCOMPARE(document.Path(), path);
+
+    document.SetInt("After", "load", 1);
+    QCOMPARE(document.Save(), !exists);
+    if (exists)
+        QCOMPARE(readAll(path), content);
 }
 
 void OptionDocumentsTest::saveWithoutPathFails()

@@ -52,9 +52,12 @@ public:
         return CServiceBase::Initialize(context);
     }
 
+    // The framework is stopping by now: the event is refused.
     void Uninitialize() override
     {
         record("Uninitialize");
+        if (m_pContext && qEnvironmentVariableIsSet("PROBE_FIRE_ON_EXIT"))
+            m_pContext->FireEvent(2, new ProbeEventData("late"), true, true);
         CServiceBase::Uninitialize();
     }
 

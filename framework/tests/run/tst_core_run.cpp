@@ -13,6 +13,8 @@ private slots:
     void runOutcome();
     void commandLineEndsRun_data();
     void commandLineEndsRun();
+    void deepConfigurationRefused_data();
+    void deepConfigurationRefused();
 
 private:
     struct Outcome
@@ -23,6 +25,7 @@ private:
     static bool prepareFolder(const QString &folder, const QString &fixtureSet);
     static Outcome runIn(const QString &folder, const QStringList &arguments,
                          const QStringList &environment);
+    static QString faultInLog(const QString &log, const QStringList &expected, const QStringList &forbidden);
 };
 
 static const QString programName = QStringLiteral("core_runner");
@@ -127,6 +130,12 @@ void CoreRunTest::runOutcome_data()
         << QStringList{ok, "probe: Initialize refused", "initialize service failed: .*MainUIService.*",
                        uninitializing, over, ended}
         << QStringList{"StartMainUI", "RunMainUI"};
+    QTest::newRow("event fired on the way out released")
+        << "main-ui" << QStringList() << QStringList{"PROBE_FIRE_ON_EXIT=1"} << 0
+        << QStringList{uninitializing, "probe: Uninitialize",
+                       "event manager is not in a ready status, event will not be fired", "probe: release late",
+                       over, ended}
+        << QStringList{"handle event"};
     QTest::newRow("queued events released undelivered")
         << "main-ui" << QStringList() << QStringList{"PROBE_QUEUE_EVENTS=1"} << 0
         << QStringList{"probe: RunMainUI on calling thread", "probe: handle event 1 first",
@@ -147,20 +156,64 @@ void CoreRunTest::runOutcome()
     QTemporaryDir folder;
     QVERIFY(prepareFolder(folder.path(), fixtureSet));
     const Outcome outcome = runIn(folder.path(), arguments, environment);
-    const QStringList lines = outcome.errorText.split('\n');
     QVERIFY2(outcome.exitCode == exitCode, qPrintable(outcome.errorText));
+    const QString fault = faultInLog(outcome.errorText, expected, forbidden);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+}
 
+// Empty when each expected pattern matches exactly one line, in order, and
+// no line holds a forbidden text; otherwise what is wrong.
+QString CoreRunTest::faultInLog(const QString &log, const QStringList &expected, const QStringList &forbidden)
+{
+    const QStringList lines = log.split('\n');
     int previous = -1;
     for (const QString &pattern : expected) {
         const QRegularExpression line(QRegularExpression::anchoredPattern(pattern));
-        const QStringList matches = lines.filter(line);
-        QVERIFY2(matches.size() == 1, qPrintable(pattern + " in:\n" + outcome.errorText));
+        if (lines.filter(line).size() != 1)
+            return pattern + " in:\n" + log;
         const int at = lines.indexOf(line);
-        QVERIFY2(at > previous, qPrintable(pattern + " out of order in:\n" + outcome.errorText));
+        if (at <= previous)
+            return pattern + " out of order in:\n" + log;
         previous = at;
     }
-    for (const QString &text : forbidden)
-        QVERIFY2(!outcome.errorText.contains(text), qPrintable(text + " in:\n" + outcome.errorText));
+    for (const QString &text : forbidden) {
+        if (log.contains(text))
+            return text + " in:\n" + log;
+    }
+    return QString();
+}
+
+void CoreRunTest::deepConfigurationRefused_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("Module.xml") << "Module.xml"
+                                << QStringList{"read module config file failed", "init module manager failed"};
+    QTest::newRow("Event.xml") << "Event.xml"
+                               << QStringList{"read event config file failed", "init event manager failed"};
+}
+
+// A configuration file nested far deeper than any parser's stack allows is
+// refused, naming the file, rather than crashing every start.
+void CoreRunTest::deepConfigurationRefused()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, expected);
+
+    QTemporaryDir folder;
+    QVERIFY(prepareFolder(folder.path(), "main-ui"));
+    const int depth = 200000;
+    QFile deep(QDir(folder.path()).filePath(file));
+    QVERIFY(deep.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    deep.write("<Config>" + QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth) + "</Config>");
+    deep.close();
+
+    const Outcome outcome = runIn(folder.path(), QStringList(), QStringList());
+    QVERIFY2(outcome.exitCode == 255, qPrintable(outcome.errorText));
+    expected.prepend("parse file failed: .*/" + QRegularExpression::escape(file) + ".*");
+    expected << "initialize application context failed, application will exit";
+    const QString fault = faultInLog(outcome.errorText, expected, QStringList{"probe:"});
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }
 
 void CoreRunTest::commandLineEndsRun_data()
