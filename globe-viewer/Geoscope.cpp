@@ -1,7 +1,9 @@
 #include "Geoscope.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QJsonDocument>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <thread>
@@ -101,10 +103,29 @@ void Geoscope::onForceLocationChanged()
 
 void Geoscope::onWindowShow(QString strTitle, int nLeft, int nRight, int nWidth, int nHeight)
 {
+    if (!fitsTheDesktop(nLeft, nRight, nWidth, nHeight)) {
+        qWarning() << "show refused, the window would not fit the desktop:" << nLeft << nRight << nWidth
+                   << nHeight;
+        return;
+    }
     setWindowTitle(strTitle);
     m_mapWidget->setShowTitle(strTitle);
     setGeometry(nLeft, nRight, nWidth, nHeight);
     show();
+}
+
+bool Geoscope::fitsTheDesktop(int left, int top, int width, int height) const
+{
+    // The host asks for its page's area, which a screen holds. A globe
+    // larger than the desktop would only take memory by the gigabyte and
+    // time by the second to draw what nobody can see; a place further off
+    // the desktop than the desktop is wide is nowhere an operator looks.
+    const QRect desktop = screen()->virtualGeometry();
+    if (width < 1 || height < 1 || width > desktop.width() || height > desktop.height())
+        return false;
+    const QRect reach = desktop.adjusted(-desktop.width(), -desktop.height(), desktop.width(), desktop.height());
+    return left >= reach.left() && top >= reach.top() && qint64(left) + width <= qint64(reach.right()) + 1
+           && qint64(top) + height <= qint64(reach.bottom()) + 1;
 }
 
 bool Geoscope::onLoactionChanged(QString strIp, bool continueSend, double dLongitude,

@@ -40,6 +40,8 @@ private:
 
     // Body of the watchdog thread: ends the viewer once the host is gone.
     static void watchServerProcess(uint32_t processId);
+    // Whether the window the host asks for is one the desktop can show.
+    bool fitsTheDesktop(int left, int top, int width, int height) const;
     void createLinkClient(const QJsonObject &token);
 
     GeoviewMapWidget *m_mapWidget;

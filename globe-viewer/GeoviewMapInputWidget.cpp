@@ -3,9 +3,14 @@
 #include <QDoubleValidator>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <cmath>
+
+#include "PositionLimits.h"
 
 namespace {
 
@@ -36,6 +41,11 @@ GeoviewMapInputWidget::GeoviewMapInputWidget(QWidget *parent)
     m_xEdit = addCoordinateRow(form, QStringLiteral("X"));
     m_yEdit = addCoordinateRow(form, QStringLiteral("Y"));
 
+    m_refusalLabel = new QLabel;
+    m_refusalLabel->setWordWrap(true);
+    m_refusalLabel->setStyleSheet(QStringLiteral("color: #c00000"));
+    form->addRow(m_refusalLabel);
+
     m_pointButton = new QPushButton(QLatin1String(pointText));
     form->addRow(m_pointButton);
     connect(m_pointButton, &QAbstractButton::clicked, this, &GeoviewMapInputWidget::goToPostion);
@@ -56,18 +66,49 @@ void GeoviewMapInputWidget::updatePosition(double dLongitude, double dLatitude, 
 
 void GeoviewMapInputWidget::goToPostion()
 {
-    bool continueSend;
-    if (m_pointButton->text() == QLatin1String(pointText)) {
-        m_pointButton->setText(QLatin1String(disableText));
-        continueSend = true;
-    } else if (m_pointButton->text() == QLatin1String(disableText)) {
-        m_pointButton->setText(QLatin1String(pointText));
-        continueSend = false;
-    } else {
+    const QString text = m_pointButton->text();
+    if (text != QLatin1String(pointText) && text != QLatin1String(disableText))
         return;
-    }
-    emit positionChangeds(continueSend, m_lonEdit->text().toDouble(), m_latEdit->text().toDouble(),
-                          m_altEdit->text().toDouble());
+    // A refused position leaves the button as it was: nothing was sent.
+    double longitude = 0.0, latitude = 0.0, altitude = 0.0;
+    if (!readPosition(longitude, latitude, altitude))
+        return;
+    const bool continueSend = text == QLatin1String(pointText);
+    m_pointButton->setText(QLatin1String(continueSend ? disableText : pointText));
+    emit positionChangeds(continueSend, longitude, latitude, altitude);
+}
+
+bool GeoviewMapInputWidget::readPosition(double &longitude, double &latitude, double &altitude)
+{
+    using namespace PositionLimits;
+    const bool usable = readField(m_lonEdit, "Lon", -kLongitude, kLongitude, "", longitude)
+                        && readField(m_latEdit, "Lat", -kLatitude, kLatitude, "", latitude)
+                        && readField(m_altEdit, "Alt", kLowestAltitude, kHighestAltitude, " m", altitude);
+    if (usable)
+        m_refusalLabel->clear();
+    return usable;
+}
+
+bool GeoviewMapInputWidget::readField(QLineEdit *edit, const char *name, double lowest, double highest,
+                                      const char *unit, double &value)
+{
+    // An empty or half-typed field reads as 0, as it always has; a number
+    // too large for a double reads as infinity.
+    value = edit->text().toDouble();
+    if (!std::isfinite(value))
+        return refuse(edit, tr("%1 is not a finite number.").arg(name));
+    if (value < lowest || value > highest)
+        return refuse(edit, tr("%1 %2 is out of range: it must lie between %3 and %4%5.")
+                                .arg(name).arg(value).arg(lowest).arg(highest).arg(unit));
+    return true;
+}
+
+bool GeoviewMapInputWidget::refuse(QLineEdit *edit, const QString &reason)
+{
+    m_refusalLabel->setText(reason);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
 }
 
 void GeoviewMapInputWidget::StopGoToPostion()

@@ -2,11 +2,13 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // The position dialog: shows the coordinates under the pointer while it is
-// hidden, and points the camera at a typed position.
+// hidden, and points the camera at a typed position. A position off the
+// globe is refused in the dialog, which says which field is wrong and why.
 class GeoviewMapInputWidget : public QDialog
 {
     Q_OBJECT
@@ -24,10 +26,18 @@ public slots:
     void StopGoToPostion();
 
 private:
+    // Reads Lon, Lat and Alt; false, with the reason shown and the field
+    // in focus, when one is not usable.
+    bool readPosition(double &longitude, double &latitude, double &altitude);
+    bool readField(QLineEdit *edit, const char *name, double lowest, double highest, const char *unit,
+                   double &value);
+    bool refuse(QLineEdit *edit, const QString &reason);
+
     QLineEdit *m_lonEdit;
     QLineEdit *m_latEdit;
     QLineEdit *m_altEdit;
     QLineEdit *m_xEdit;
     QLineEdit *m_yEdit;
     QPushButton *m_pointButton;
+    QLabel *m_refusalLabel;
 };

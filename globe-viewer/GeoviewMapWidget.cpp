@@ -9,12 +9,12 @@
 #include <osgDB/Registry>
 
 #include <cmath>
-#include <limits>
 
 #include "GeoviewMapInputWidget.h"
 #include "GeoviewMapOffsetInputWidget.h"
 #include "GeoviewMapState.h"
 #include "OsgViewerWidget.h"
+#include "PositionLimits.h"
 #include "geo/EllipsoidGeodesic.h"
 
 namespace {
@@ -100,9 +100,16 @@ bool GeoviewMapWidget::hasMapNode(const char *operation)
 void GeoviewMapWidget::manualGoToPosition(bool continueSend, double dLongitude, double dLatitude,
                                           double dAltitude)
 {
-    if (!hasMapNode("manualGoToPosition"))
+    // The dialog refuses these where they are typed; this keeps any other
+    // caller from sending the host, or the camera, a point off the globe.
+    if (!isUsablePosition(dLongitude, dLatitude, dAltitude)) {
+        qWarning() << "manual position refused, not a usable longitude, latitude and altitude:" << dLongitude
+                   << dLatitude << dAltitude;
         return;
-    addNumberedPlacemark(dLongitude, dLatitude);
+    }
+    // The host needs no map to take the request; only the mark needs one.
+    if (hasMapNode("manualGoToPosition"))
+        addNumberedPlacemark(dLongitude, dLatitude);
     flyToPosition(continueSend, dLongitude, dLatitude, dAltitude, true);
 }
 
@@ -142,10 +149,8 @@ bool GeoviewMapWidget::headingKeyOf(double dUAVYaw, int &key)
 
 bool GeoviewMapWidget::isUsablePosition(double longitude, double latitude, double altitude)
 {
-    // Comparisons are false for NaN; a value beyond float's range would turn
-    // into infinity in the path's keys and times.
-    return std::fabs(longitude) <= 180.0 && std::fabs(latitude) <= 90.0
-           && std::fabs(altitude) <= double(std::numeric_limits<float>::max());
+    return PositionLimits::usableLongitude(longitude) && PositionLimits::usableLatitude(latitude)
+           && PositionLimits::usableAltitude(altitude);
 }
 
 void GeoviewMapWidget::autoGoToPosition(double dVerticalAngle, double dEOOpticalZoom,
@@ -231,7 +236,7 @@ void GeoviewMapWidget::updateAirLinePosition(osg::Vec4 curPoint, double dUAVYaw)
         key = localFrameAt(listed[0]);
         key.preMultRotate(osg::Quat(0.0, osg::Vec3d(1, 0, 0), 0.0, osg::Vec3d(0, 1, 0), dUAVYaw,
                                     osg::Vec3d(0, 0, 1)));
-        time += segmentTime(osg::Vec3f(e1), osg::Vec3f(e2), listed[1].w());
+        time += segmentTime(e1, e2, listed[1].w());
     }
     m_modelPath->insert(time + m_modelPath->getLastTime(),
                         osg::AnimationPath::ControlPoint(key.getTrans(), key.getRotate()));

@@ -70,8 +70,8 @@ public:
     double computeRouteLength(osg::Vec3d point);
 
     // The drone's flight path (see GeoviewMapWidgetPath.cpp).
-    double planarDistance(osg::Vec3f a, osg::Vec3f b);
-    double segmentTime(osg::Vec3f a, osg::Vec3f b, double speed);
+    double planarDistance(osg::Vec3d a, osg::Vec3d b);
+    double segmentTime(osg::Vec3d a, osg::Vec3d b, double speed);
     osg::AnimationPath *createAirLinePath(osg::Vec4Array *points);
     void addHeadingKey(osg::Vec4Array *points, double headingDeg);
     osg::AnimationPath *createCirclePath(const geo::GeoPoint &center, const geo::SpatialReference *srs,
@@ -100,9 +100,8 @@ public:
     // The heading key that a drone yaw in degrees gives; false when the yaw
     // is not a finite number.
     static bool headingKeyOf(double dUAVYaw, int &key);
-    // Whether a position fits where it is kept: longitude and latitude on
-    // the globe, and all three finite in single precision, in which the
-    // flight path holds its points and times.
+    // Whether a position is one a drone can report: on the globe, at an
+    // altitude within PositionLimits.
     static bool isUsablePosition(double longitude, double latitude, double altitude);
 
 signals:
@@ -180,6 +179,8 @@ private:
     // Buttons (see GeoviewMapWidgetButtons.cpp).
     void toggleButton(bool &toggle, geo::ImageControl *button, const char *number, bool &mode);
     void toggleFollow();
+    // Called every frame: the button shows whether the camera follows.
+    void showFollowState();
     void setUpFollow();
     void clearPlacemarksAndMeasure();
     void showButtonImage(geo::ImageControl *button, const char *number, bool toggled);

@@ -84,6 +84,18 @@ void GeoviewMapWidget::toggleFollow()
     followToggle = !followToggle;
 }
 
+void GeoviewMapWidget::showFollowState()
+{
+    // A pan, a flight to a position or the relocation ends the tether
+    // without a click on the button: it then shows that the camera no
+    // longer follows, and its next click follows again.
+    auto *manipulator = dynamic_cast<geo::EarthManipulator *>(m_viewer->getCameraManipulator());
+    if (followToggle || manipulator == nullptr || manipulator->isTethering())
+        return;
+    showButtonImage(m_button08.get(), "08", false);
+    followToggle = true;
+}
+
 void GeoviewMapWidget::setUpFollow()
 {
     const geo::SpatialReference *srs = m_mapNode->getMapSRS();

@@ -61,11 +61,12 @@ bool truncatedDegrees(double degrees, int &whole)
 // The arc, in whole degrees, of a camera turned to yawOffset + yawAbs with
 // the field of view fov. The heading is the remainder of the truncated sum,
 // its sign that of the sum; the remainder is taken first so that no huge sum
-// is truncated.
+// is truncated. A negative field of view would open the arc the other way
+// round, to the whole circle less its size.
 bool footprintArc(int yawOffset, double yawAbs, double fov, int &start, int &end)
 {
     int heading = 0;
-    return truncatedDegrees(std::fmod(yawOffset + yawAbs + 360.0, 360.0), heading)
+    return fov >= 0.0 && truncatedDegrees(std::fmod(yawOffset + yawAbs + 360.0, 360.0), heading)
            && truncatedDegrees(heading - fov / 2, start) && truncatedDegrees(heading + fov / 2, end);
 }
 

@@ -57,6 +57,9 @@ bool GeoviewMapWidget::handleMapEvent(const osgGA::GUIEventAdapter &ea, osgGA::G
     case osgGA::GUIEventAdapter::MOVE:
         onMouseMove(ea, aa);
         break;
+    case osgGA::GUIEventAdapter::FRAME:
+        showFollowState();
+        break;
     default:
         break;
     }

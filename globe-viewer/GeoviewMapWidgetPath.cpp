@@ -40,15 +40,14 @@ osg::Matrixd GeoviewMapWidget::localFrameAt(const osg::Vec4f &point) const
     return frame;
 }
 
-double GeoviewMapWidget::planarDistance(osg::Vec3f a, osg::Vec3f b)
+// In double precision: earth-centred floats are half a metre apart, and the
+// square of a float difference overflows to an infinite time.
+double GeoviewMapWidget::planarDistance(osg::Vec3d a, osg::Vec3d b)
 {
-    const float dx = b.x() - a.x();
-    const float dy = b.y() - a.y();
-    const float dz = b.z() - a.z();
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
+    return (b - a).length();
 }
 
-double GeoviewMapWidget::segmentTime(osg::Vec3f a, osg::Vec3f b, double speed)
+double GeoviewMapWidget::segmentTime(osg::Vec3d a, osg::Vec3d b, double speed)
 {
     // A point without speed would never be reached; a very long time keeps
     // the path ordered instead of dividing by zero.
@@ -82,7 +81,7 @@ osg::AnimationPath *GeoviewMapWidget::createAirLinePath(osg::Vec4Array *points)
         segment.preMultRotate(osg::Quat(0.0, osg::Vec3d(1, 0, 0), pitch + osg::PI_2,
                                         osg::Vec3d(0, 1, 0), yaw, osg::Vec3d(0, 0, 1)));
         path->insert(time, osg::AnimationPath::ControlPoint(e1, segment.getRotate()));
-        time += segmentTime(osg::Vec3f(e1), osg::Vec3f(e2), p2.w());
+        time += segmentTime(e1, e2, p2.w());
         lastEnd = e2;
     }
     path->insert(time, osg::AnimationPath::ControlPoint(lastEnd, segment.getRotate()));
@@ -124,7 +123,7 @@ double GeoviewMapWidget::routeTravelTime(osg::Vec4Array *points)
     for (size_t i = std::max<size_t>(walk.walked, 1); i < points->size(); ++i) {
         const osg::Vec4f &p1 = (*points)[i - 1];
         const osg::Vec4f &p2 = (*points)[i];
-        walk.time += segmentTime(osg::Vec3f(toEarthCentred(p1)), osg::Vec3f(toEarthCentred(p2)), p2.w());
+        walk.time += segmentTime(toEarthCentred(p1), toEarthCentred(p2), p2.w());
     }
     walk.walked = points->size();
     if (walk.walked > 0)

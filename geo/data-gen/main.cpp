@@ -23,10 +23,12 @@ struct ButtonFile {
     bool hasToggledFace;
 };
 
-// Only the buttons that switch a mode have a toggled face.
+// Only the buttons that switch a mode have a toggled face. Each face shows
+// what its button does: the viewer's button 02 moves the camera out and
+// button 03 moves it in.
 const ButtonFile buttonFiles[] = {
-    {"01", ButtonGlyph::Locate, false},    {"02", ButtonGlyph::ZoomIn, false},
-    {"03", ButtonGlyph::ZoomOut, false},   {"06", ButtonGlyph::Clear, true},
+    {"01", ButtonGlyph::Locate, false},    {"02", ButtonGlyph::ZoomOut, false},
+    {"03", ButtonGlyph::ZoomIn, false},    {"06", ButtonGlyph::Clear, true},
     {"07", ButtonGlyph::Measure, true},    {"08", ButtonGlyph::Follow, true},
     {"09", ButtonGlyph::Placemark, true},  {"10", ButtonGlyph::Offset, false},
 };

@@ -445,6 +445,15 @@ void CameraFootprintTest::globeShowsFootprintCompassAndScaleBar()
     QVERIFY(count(image, bar, light) > bar.width() * bar.height() / 2);
     QVERIFY(count(image, canvasRect(*m_widget->m_scaleBar->getLabel()), nearBlack) > 20);
 
+    // A negative field of view is refused: the sector keeps its 60 degrees
+    // instead of opening round the rest of the circle behind the drone.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^camera footprint: "));
+    m_widget->autoGoToPosition(0, 29.5, target.x(), target.y(), 114.0, 22.5, 120, 0, 0, 0, -60, 0, 0, 0, 0);
+    const QImage refused = m_widget->m_glWidget->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    refused.save(folder + "/globe-footprint-negative-field.png");
+    QCOMPARE(count(refused, around(awayFrom(114.0, 22.5, 0.0, 1000.0)), cyanish), 49);
+    QCOMPARE(count(refused, around(awayFrom(114.0, 22.5, 180.0, 1000.0)), cyanish), 0);
+
     // A field of view of a whole turn or more fills the whole circle.
     m_widget->autoGoToPosition(0, 29.5, target.x(), target.y(), 114.0, 22.5, 120, 0, 0, 0, 400, 0, 0, 0, 0);
     const QImage round = m_widget->m_glWidget->grabFramebuffer().convertToFormat(QImage::Format_RGB32);

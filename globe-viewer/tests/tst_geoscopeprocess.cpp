@@ -4,6 +4,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <memory>
+
+#include "StandInHost.h"
+#include "Xdotool.h"
+
 namespace {
 
 const QString viewer = QStringLiteral(STATION_BIN_DIR "/Geoscope");
@@ -20,6 +25,23 @@ QString tokenForHost(qint64 processId)
                      {"ServerLinkName", "{host}"},
                      {"ClientLinkName", "{host}_Client"}});
 }
+
+// Time for what a viewer does at once, such as taking its place: frames
+// of an instrumented build take seconds.
+constexpr int kAtOnceMs = 10000 * STATION_TEST_TIMEOUT_SCALE;
+
+QRect windowGeometry(const QString &window)
+{
+    QByteArray shell;
+    if (!xdotool({"getwindowgeometry", "--shell", window}, &shell))
+        return QRect();
+    const auto value = [&shell](const char *name) {
+        return QRegularExpression(QString("%1=(-?\\d+)").arg(name)).match(QString::fromLatin1(shell)).captured(1).toInt();
+    };
+    return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));
+}
+
+const QRect kViewerPlace(0, 0, 800, 600);
 
 } // namespace
 
@@ -38,10 +60,33 @@ private slots:
     void viewerEndsWithoutItsHost();
     void viewerEndsWithItsHost();
     void missingTokenEndsBeforeTheWindow();
+    void showIsBoundedByTheDesktop_data();
+    void showIsBoundedByTheDesktop();
+    void typedPositionsReachTheHostOnlyOnTheGlobe_data();
+    void typedPositionsReachTheHostOnlyOnTheGlobe();
+    void cleanupTestCase();
 
 private:
-    // Runs the viewer with its own data and temporary folders.
-    void startViewer(QProcess &process, const QStringList &arguments, bool display = true);
+    // Runs the viewer with its own data and temporary folders; a hosted
+    // viewer shares the temporary and runtime folders, where the link
+    // meets, with its host.
+    void startViewer(QProcess &process, const QStringList &arguments, bool display = true, bool hosted = false);
+    // The viewer run by the stand-in host, placed at kViewerPlace; started
+    // again when it ended or when it should have a map and has none, or
+    // the other way round.
+    bool hostedViewer(bool withMap);
+    void endHostedViewer();
+    bool place(const QString &position, const QRect &expected);
+    bool press(const QStringList &keys);
+    QString positionDialog();
+
+    std::unique_ptr<StandInHost> m_host;
+    QProcess m_hosted;
+    bool m_hostedHasMap = false;
+    QString m_hostedWindow;
+    // The field of the position dialog with the keyboard's focus: Lon,
+    // Lat, Alt from 0.
+    int m_focusedField = 0;
 
     QTemporaryDir m_dataHome;
     QTemporaryDir m_tmp;
@@ -58,15 +103,17 @@ void GeoscopeProcessTest::init()
     QVERIFY(QDir().mkpath(m_tmp.path()));
 }
 
-void GeoscopeProcessTest::startViewer(QProcess &process, const QStringList &arguments, bool display)
+void GeoscopeProcessTest::startViewer(QProcess &process, const QStringList &arguments, bool display, bool hosted)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!display)
         environment.remove("DISPLAY");
     environment.insert("XDG_DATA_HOME", m_dataHome.path());
-    environment.insert("TMPDIR", m_tmp.path());
-    // Qt would otherwise make its runtime folder inside TMPDIR.
-    environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+    if (!hosted) {
+        environment.insert("TMPDIR", m_tmp.path());
+        // Qt would otherwise make its runtime folder inside TMPDIR.
+        environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+    }
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(viewer, arguments);
@@ -173,6 +220,184 @@ void GeoscopeProcessTest::missingTokenEndsBeforeTheWindow()
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitCode(), 1);
     QVERIFY(process.readAllStandardError().contains("launch token is missing"));
+}
+
+bool GeoscopeProcessTest::hostedViewer(bool withMap)
+{
+    if (m_hosted.state() == QProcess::Running && m_hostedHasMap == withMap)
+        return true;
+    endHostedViewer();
+    // The earth file the viewer loads is its copy in the data folder; a
+    // copy without a map stands for any earth file that fails to load.
+    const QString earthCopy = m_dataHome.path() + "/Geotiles/Geoview.earth";
+    QFile::remove(earthCopy);
+    if (!withMap) {
+        QDir().mkpath(QFileInfo(earthCopy).path());
+        QFile copy(earthCopy);
+        if (!copy.open(QIODevice::WriteOnly) || copy.write("not an earth file") < 0)
+            return false;
+    }
+    m_host.reset(new StandInHost);
+    if (!m_host->started())
+        return false;
+    startViewer(m_hosted, {"-Geoframe", tokenFor(m_host->token())}, true, true);
+    // The viewer answers the host's announcement with its window.
+    const QJsonObject handle = m_host->waitForMessage(60000 * STATION_TEST_TIMEOUT_SCALE);
+    m_hostedWindow = handle.value("windowHandle").toString();
+    m_hostedHasMap = withMap;
+    m_focusedField = 0;
+    return !m_hostedWindow.isEmpty() && place("0|0|800|600", kViewerPlace);
+}
+
+void GeoscopeProcessTest::endHostedViewer()
+{
+    // Without its host the viewer ends.
+    m_host.reset();
+    if (m_hosted.state() != QProcess::NotRunning && !m_hosted.waitForFinished(30000))
+        m_hosted.kill();
+    m_hosted.waitForFinished();
+}
+
+void GeoscopeProcessTest::cleanupTestCase()
+{
+    endHostedViewer();
+}
+
+// Sends "show" and waits for the viewer's window to take its place.
+bool GeoscopeProcessTest::place(const QString &position, const QRect &expected)
+{
+    m_host->send({{"type", "show"}, {"title", "Optivane"}, {"position", position}});
+    QDeadlineTimer deadline(kAtOnceMs);
+    while (windowGeometry(m_hostedWindow) != expected) {
+        if (deadline.hasExpired() || m_hosted.state() != QProcess::Running)
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+void GeoscopeProcessTest::showIsBoundedByTheDesktop_data()
+{
+    QTest::addColumn<QString>("position");
+    QTest::newRow("the largest window X makes") << "0|0|32767|32767";
+    QTest::newRow("larger than the desktop") << "0|0|40000|30000";
+}
+
+// A window the screen cannot hold is refused with a log line, and the next
+// place the host gives is taken at once.
+void GeoscopeProcessTest::showIsBoundedByTheDesktop()
+{
+    QFETCH(QString, position);
+    QVERIFY(hostedViewer(true));
+    m_hosted.readAllStandardError();
+    m_host->send({{"type", "show"}, {"title", "Optivane"}, {"position", position}});
+    // Refused, or taken (as far as X takes it) and drawn before the next
+    // place comes.
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += m_hosted.readAllStandardError()).contains("show refused")
+                                 || windowGeometry(m_hostedWindow) != kViewerPlace,
+                             kAtOnceMs);
+    if (!place("10|20|640|480", QRect(10, 20, 640, 480))) {
+        const QRect at = windowGeometry(m_hostedWindow);
+        QFAIL(qPrintable(QString("after %1 the viewer is %2 at %3, %4 of %5 by %6")
+                             .arg(position, m_hosted.state() == QProcess::Running ? "running" : "gone")
+                             .arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height())));
+    }
+    QVERIFY2(log.contains("show refused"), log.constData());
+    QVERIFY(place("0|0|800|600", kViewerPlace));
+}
+
+bool GeoscopeProcessTest::press(const QStringList &keys)
+{
+    const QString dialog = positionDialog();
+    return !dialog.isEmpty() && xdotool(QStringList{"key", "--window", dialog} + keys);
+}
+
+// The position dialog, opened with a right click on the globe when it is
+// not open yet: the viewer's other visible window.
+QString GeoscopeProcessTest::positionDialog()
+{
+    const auto find = [this] {
+        QByteArray ids;
+        xdotool({"search", "--onlyvisible", "--pid", QString::number(m_hosted.processId())}, &ids);
+        for (const QByteArray &id : ids.split('\n')) {
+            if (!id.isEmpty() && id != m_hostedWindow && windowGeometry(id).width() < kViewerPlace.width() / 2)
+                return QString::fromLatin1(id);
+        }
+        return QString();
+    };
+    QString dialog = find();
+    if (!dialog.isEmpty())
+        return dialog;
+    const QPoint centre = kViewerPlace.center();
+    xdotool({"mousemove", "--sync", QString::number(centre.x()), QString::number(centre.y()), "click", "3"});
+    QDeadlineTimer deadline(kAtOnceMs);
+    while ((dialog = find()).isEmpty() && !deadline.hasExpired())
+        QTest::qWait(50);
+    if (!dialog.isEmpty())
+        xdotool({"windowfocus", "--sync", dialog});
+    return dialog;
+}
+
+void GeoscopeProcessTest::typedPositionsReachTheHostOnlyOnTheGlobe_data()
+{
+    QTest::addColumn<bool>("map");
+    QTest::addColumn<QStringList>("typed");
+    // The field refused, Lon, Lat or Alt from 0, and what the operator
+    // types there instead; -1 when none is.
+    QTest::addColumn<int>("refused");
+    QTest::addColumn<QString>("corrected");
+    QTest::addColumn<QVariantList>("received");
+
+    QTest::newRow("on the globe") << true << QStringList{"116.25", "39.5", "30"} << -1 << QString()
+                                  << QVariantList{116.25, 39.5, 30.0};
+    QTest::newRow("latitude beyond the pole") << true << QStringList{"10", "95", "30"} << 1 << "85"
+                                              << QVariantList{10.0, 85.0, 30.0};
+    QTest::newRow("longitude past 180 west") << true << QStringList{"-180.5", "20", "30"} << 0 << "-179.5"
+                                             << QVariantList{-179.5, 20.0, 30.0};
+    QTest::newRow("longitude too large for a double") << true << QStringList{"1e999", "20", "30"} << 0 << "100"
+                                                      << QVariantList{100.0, 20.0, 30.0};
+    QTest::newRow("altitude too large for a double") << true << QStringList{"100", "20", "1e999"} << 2 << "300"
+                                                     << QVariantList{100.0, 20.0, 300.0};
+    QTest::newRow("altitude above 100 km") << true << QStringList{"100", "20", "150000"} << 2 << "3000"
+                                           << QVariantList{100.0, 20.0, 3000.0};
+    QTest::newRow("without a map") << false << QStringList{"116.25", "39.5", "30"} << -1 << QString()
+                                   << QVariantList{116.25, 39.5, 30.0};
+}
+
+// What the operator types in the position dialog reaches the host, map or
+// no map; a position off the globe does not, and the field that holds it
+// takes the correction.
+void GeoscopeProcessTest::typedPositionsReachTheHostOnlyOnTheGlobe()
+{
+    QFETCH(bool, map);
+    QFETCH(QStringList, typed);
+    QFETCH(int, refused);
+    QFETCH(QString, corrected);
+    QFETCH(QVariantList, received);
+    QVERIFY(hostedViewer(map));
+    QVERIFY(!positionDialog().isEmpty());
+
+    for (; m_focusedField > 0; --m_focusedField)
+        QVERIFY(press({"shift+Tab"}));
+    for (int field = 0; field < 3; ++field) {
+        QVERIFY(press(field == 0 ? QStringList{"ctrl+a"} : QStringList{"Tab", "ctrl+a"}));
+        QVERIFY(xdotool({"type", "--window", positionDialog(), "--", typed[field]}));
+    }
+    m_focusedField = 2;
+    QVERIFY(press({"Return"}));
+    if (refused >= 0) {
+        QVERIFY(press({"ctrl+a"}));
+        QVERIFY(xdotool({"type", "--window", positionDialog(), "--", corrected}));
+        QVERIFY(press({"Return"}));
+        m_focusedField = refused;
+    }
+
+    const QJsonObject message = m_host->waitForMessage(kAtOnceMs);
+    QCOMPARE(message.value("type").toString(), QString("position"));
+    const QVariantList sent{message.value("dLongitude").toDouble(), message.value("dLatitude").toDouble(),
+                            message.value("dAltitude").toDouble()};
+    QCOMPARE(sent, received);
 }
 
 QTEST_GUILESS_MAIN(GeoscopeProcessTest)

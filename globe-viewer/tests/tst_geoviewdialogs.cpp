@@ -1,4 +1,5 @@
 #include <QtTest>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -16,6 +17,8 @@ private slots:
     void fieldsFollowThePointerOnlyWhileHidden();
     void pointingButtonAlternates();
     void unparsableFieldsSendZero();
+    void positionsOffTheGlobeAreRefused_data();
+    void positionsOffTheGlobeAreRefused();
     void offsetIsStoredForTheNextStart_data();
     void offsetIsStoredForTheNextStart();
     void anotherFolderHasNoOffset();
@@ -34,6 +37,15 @@ QLineEdit *edit(QWidget *dialog, int index)
 QPushButton *button(QWidget *dialog)
 {
     return dialog->findChild<QPushButton *>();
+}
+
+// Everything the dialog says in its labels.
+QString saying(QWidget *dialog)
+{
+    QStringList texts;
+    for (const QLabel *label : dialog->findChildren<QLabel *>())
+        texts << label->text();
+    return texts.join('\n');
 }
 
 } // namespace
@@ -92,6 +104,50 @@ void GeoviewDialogsTest::unparsableFieldsSendZero()
     QSignalSpy stopSpy(&dialog, &GeoviewMapInputWidget::stopPositionChangeds);
     dialog.StopGoToPostion();
     QCOMPARE(stopSpy.size(), 1);
+}
+
+void GeoviewDialogsTest::positionsOffTheGlobeAreRefused_data()
+{
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("latitude beyond the pole") << QStringList{"10", "95", "30"} << 1
+                                              << "Lat 95 is out of range: it must lie between -90 and 90.";
+    QTest::newRow("longitude past 180 east") << QStringList{"180.5", "20", "30"} << 0
+                                             << "Lon 180.5 is out of range: it must lie between -180 and 180.";
+    QTest::newRow("longitude too large for a double") << QStringList{"1e999", "20", "30"} << 0
+                                                      << "Lon is not a finite number.";
+    QTest::newRow("altitude too small for a double") << QStringList{"10", "20", "-1e999"} << 2
+                                                     << "Alt is not a finite number.";
+    QTest::newRow("altitude below -500 m") << QStringList{"10", "20", "-600"} << 2
+                                           << "Alt -600 is out of range: it must lie between -500 and 100000 m.";
+}
+
+// The dialog says which field is wrong and why, puts the operator there,
+// and sends nothing until it is mended.
+void GeoviewDialogsTest::positionsOffTheGlobeAreRefused()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(int, field);
+    QFETCH(QString, reason);
+    GeoviewMapInputWidget dialog(nullptr);
+    dialog.show();
+    QSignalSpy spy(&dialog, &GeoviewMapInputWidget::positionChangeds);
+    for (int i = 0; i < 3; ++i)
+        edit(&dialog, i)->setText(typed[i]);
+
+    QTest::mouseClick(button(&dialog), Qt::LeftButton);
+    QCOMPARE(spy.size(), 0);
+    QCOMPARE(button(&dialog)->text(), QStringLiteral("Point camera here"));
+    QVERIFY2(saying(&dialog).contains(reason), qPrintable(saying(&dialog)));
+    QCOMPARE(dialog.focusWidget(), edit(&dialog, field));
+
+    edit(&dialog, field)->setText("0");
+    typed[field] = "0";
+    QTest::mouseClick(button(&dialog), Qt::LeftButton);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy[0], (QVariantList{true, typed[0].toDouble(), typed[1].toDouble(), typed[2].toDouble()}));
+    QVERIFY2(!saying(&dialog).contains(reason), qPrintable(saying(&dialog)));
 }
 
 void GeoviewDialogsTest::offsetIsStoredForTheNextStart_data()

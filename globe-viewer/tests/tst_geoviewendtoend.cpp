@@ -11,6 +11,7 @@
 #include "NQXServer.h"
 
 #include "PixelCount.h"
+#include "Xdotool.h"
 
 using pixels::count;
 using pixels::cyanish;
@@ -38,17 +39,6 @@ int colours(const QImage &image, const QRect &area)
         for (int x = inside.left(); x <= inside.right(); x += 2)
             seen.insert(image.pixel(x, y) & 0xf0f0f0);
     return seen.size();
-}
-
-bool xdotool(const QStringList &arguments, QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(10000) || process.exitCode() != 0)
-        return false;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return true;
 }
 
 // The viewer this process started: a child named Geoscope.

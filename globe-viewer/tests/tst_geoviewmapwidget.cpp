@@ -82,7 +82,7 @@ private slots:
     void unusablePositionsAreRefused();
     void forcedLocationFliesOnceToTheDrone();
     void failedLoadKeepsTheMap();
-    void withoutAMapOnlyTheFlightPathGrows();
+    void withoutAMapOnlyWhatNeedsItIsSkipped();
     void routeLength_data();
     void routeLength();
     void headingKeyPlacement_data();
@@ -246,6 +246,12 @@ void GeoviewMapWidgetTest::unusablePositionsAreRefused_data()
     // Finite as double, infinite as the path's float.
     QTest::newRow("longitude 1e39") << 1e39 << 22.5 << 150.0;
     QTest::newRow("altitude 1e39") << 113.9 << 22.5 << 1e39;
+    // Finite as float, but its square is not.
+    QTest::newRow("altitude 1e20") << 113.9 << 22.5 << 1e20;
+    // Days of flight to reach it at the path's speed.
+    QTest::newRow("altitude 10000 km") << 113.9 << 22.5 << 1e7;
+    QTest::newRow("altitude just above 100 km") << 113.9 << 22.5 << 100000.5;
+    QTest::newRow("altitude below -500 m") << 113.9 << 22.5 << -500.5;
     QTest::newRow("latitude NaN") << 113.9 << qQNaN() << 150.0;
     QTest::newRow("altitude -infinity") << 113.9 << 22.5 << -qInf();
     QTest::newRow("longitude beyond 180") << 180.5 << 22.5 << 150.0;
@@ -261,11 +267,20 @@ void GeoviewMapWidgetTest::unusablePositionsAreRefused()
     w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
     const osg::Matrixd drone = w->m_liveDrone->getMatrix();
 
+    // Asked for by hand, it is refused as well: no mark, no flight, and
+    // nothing for the host.
+    QSignalSpy reported(w, &GeoviewMapWidget::manualViewPositionChanged);
     warningCount = 0;
     previousHandler = qInstallMessageHandler(countWarnings);
     w->autoGoToPosition(0, 5.5, 113.91, 22.51, lon, lat, alt, 0, 0, 0, 60, 0, 1.0, 0, 0);
+    const int autoWarnings = warningCount;
+    w->manualGoToPosition(true, lon, lat, alt);
     qInstallMessageHandler(previousHandler);
-    QCOMPARE(warningCount, 1);
+    QCOMPARE(autoWarnings, 1);
+    QCOMPARE(warningCount, 2);
+    QCOMPARE(reported.count(), 0);
+    QVERIFY(w->m_placemarks.empty());
+    QVERIFY(!w->m_manipulator->isSettingViewpoint());
     QCOMPARE(GeoviewMapState::routePoints()->size(), 1u);
     QCOMPARE(GeoviewMapState::droneLongitude, 113.9);
     QCOMPARE(GeoviewMapState::droneLatitude, 22.5);
@@ -324,7 +339,7 @@ void GeoviewMapWidgetTest::failedLoadKeepsTheMap()
     QCOMPARE(started.count(), 0);
 }
 
-void GeoviewMapWidgetTest::withoutAMapOnlyTheFlightPathGrows()
+void GeoviewMapWidgetTest::withoutAMapOnlyWhatNeedsItIsSkipped()
 {
     GeoviewMapWidget *w = m_widget;
     // Before the scene is set up, and so before any map: the path's points
@@ -349,7 +364,8 @@ void GeoviewMapWidgetTest::withoutAMapOnlyTheFlightPathGrows()
 
     QCOMPARE(warningCount, 1);
     QCOMPARE(length, 0.0);
-    QCOMPARE(reported.count(), 0);
+    // The host takes manual requests without a map; the marks need one.
+    QCOMPARE(reported.count(), 2);
     QVERIFY(w->m_placemarks.empty());
     QCOMPARE(GeoviewMapState::placemarkCounter, 0);
     QVERIFY(!w->m_footprintSector.valid());
@@ -407,6 +423,10 @@ void GeoviewMapWidgetTest::headingKeyPlacement_data()
         << QVector<osg::Vec4f>{{113.9f, 22.5f, 0.0f, 50.0f}, {113.9f, 22.5f, 100.0f, 25.0f},
                                {113.9f, 22.5f, 300.0f, 100.0f}}
         << 0.0 << 6.0 << 0.0;
+    // Earth-centred single-precision values lie half a metre apart here.
+    QTest::newRow("30 cm at 50 m/s")
+        << QVector<osg::Vec4f>{{113.9f, 22.5f, 100.0f, 50.0f}, {113.9f, 22.5f, 100.3f, 50.0f}}
+        << 0.0 << 0.006 << 0.0;
     QTest::newRow("no speed") << QVector<osg::Vec4f>{{113.9f, 22.5f, 0.0f, 50.0f},
                                                      {113.9f, 22.5f, 100.0f, 0.0f}}
                               << 0.0 << 1e9 << 0.0;

@@ -81,6 +81,16 @@ QVector<QPair<osg::Vec3d, osg::Vec3d>> trailOf(const osg::Group *track)
 
 QString earthTarget() { return platform::commonDataFolder() + "/Geotiles/Geoview.earth"; }
 
+bool white(QRgb p) { return qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200; }
+// The face of a button that is on.
+bool lit(QRgb p) { return qBlue(p) > 170 && qRed(p) < 80; }
+
+QRect rectOf(const geo::Control *control)
+{
+    const geo::ControlRect &r = control->rect();
+    return QRect(int(r.x), int(r.y), int(r.width), int(r.height));
+}
+
 QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
@@ -125,6 +135,8 @@ private slots:
     void dragFromAButtonLeavesTheGlobe();
     void controlClicksMeasureNothing();
     void followModeSetUpOnceAndReapplied();
+    void followButtonShowsTheTether_data();
+    void followButtonShowsTheTether();
     void trailSegmentsAreRedAndFiveWide();
     void straightTrailStaysShort_data();
     void straightTrailStaysShort();
@@ -139,6 +151,8 @@ private:
     void moveTo(QPoint at, Qt::MouseButtons held = Qt::NoButton);
     void click(QPoint at, Qt::MouseButton button = Qt::LeftButton);
     void clickButton(geo::ImageControl *button);
+    geo::ImageControl *zoomButtonDrawnWith(bool plus);
+    int litPixels(const geo::Control *button, const QString &name);
     void changeView(const QString &input);
     QImage screenshot(const QString &name);
     bool inRoot(osg::Node *node) const { return node && m_widget->m_root->containsNode(node); }
@@ -249,6 +263,26 @@ void GeoviewSceneTest::clickButton(geo::ImageControl *button)
     const geo::ControlRect &r = button->rect();
     QVERIFY(r.width > 0);
     click(QPoint(int(r.x + r.width / 2), int(r.y + r.height / 2)));
+}
+
+// The zoom button whose face shows a plus, a stroke across and one down
+// through its middle, or a minus, the stroke across alone.
+geo::ImageControl *GeoviewSceneTest::zoomButtonDrawnWith(bool plus)
+{
+    const QImage image = screenshot("geoview-zoom-buttons");
+    for (geo::ImageControl *button : {m_widget->m_gridButton02.get(), m_widget->m_gridButton03.get()}) {
+        const QPoint centre = rectOf(button).center();
+        const bool down = count(image, QRect(centre.x() - 1, centre.y() - 8, 3, 5), white) >= 6;
+        const bool across = count(image, QRect(centre.x() - 8, centre.y() - 1, 5, 3), white) >= 6;
+        if (across && down == plus)
+            return button;
+    }
+    return nullptr;
+}
+
+int GeoviewSceneTest::litPixels(const geo::Control *button, const QString &name)
+{
+    return count(screenshot(name), rectOf(button), lit);
 }
 
 QImage GeoviewSceneTest::screenshot(const QString &name)
@@ -572,6 +606,8 @@ void GeoviewSceneTest::zoomKeysAndButtons_data()
     QTest::newRow("other keys do not zoom") << "2" << 0 << 0.0;
     QTest::newRow("grid button 02") << "button02" << 1 << 0.1;
     QTest::newRow("grid button 03") << "button03" << 1 << -0.1;
+    QTest::newRow("the button drawn with a plus moves closer") << "plus" << 1 << -0.1;
+    QTest::newRow("the button drawn with a minus moves away") << "minus" << 1 << 0.1;
 }
 
 void GeoviewSceneTest::zoomKeysAndButtons()
@@ -580,7 +616,15 @@ void GeoviewSceneTest::zoomKeysAndButtons()
     QFETCH(int, zooms);
     QFETCH(double, step);
     showScene();
-    changeView(input);
+    if (input == "plus" || input == "minus") {
+        lookDownAt(114.0, 22.5, 1.0e6);
+        const double before = m_counting->getViewpoint().range().as(geo::Units::METERS);
+        clickButton(zoomButtonDrawnWith(input == "plus"));
+        const double after = m_counting->getViewpoint().range().as(geo::Units::METERS);
+        QVERIFY2(input == "plus" ? after < before : after > before, qPrintable(QString("%1 m to %2 m").arg(before).arg(after)));
+    } else {
+        changeView(input);
+    }
     QCOMPARE(m_counting->zooms.size(), zooms);
     for (const auto &zoom : m_counting->zooms)
         QCOMPARE(zoom, qMakePair(step, step));
@@ -734,6 +778,49 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
     QCOMPARE(w->m_followTransform, first);
     QCOMPARE(followTransforms(), 1);
     QCOMPARE(imageName(w->m_button08.get()), QString("Optivane08_02.png"));
+}
+
+void GeoviewSceneTest::followButtonShowsTheTether_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("a pan") << "pan";
+    QTest::newRow("a flight to a typed position") << "flight";
+    QTest::newRow("the relocation") << "relocation";
+}
+
+// Whatever ends the follow camera's tether, the follow button shows it, and
+// its next click follows again.
+void GeoviewSceneTest::followButtonShowsTheTether()
+{
+    QFETCH(QString, ending);
+    showScene();
+    GeoviewMapWidget *w = m_widget;
+    w->autoGoToPosition(0, 0, 0, 0, 114.0, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
+    clickButton(w->m_button08.get());
+    QVERIFY(m_counting->isTethering());
+    const int on = litPixels(w->m_button08.get(), "geoview-follow-on");
+    QVERIFY2(on > 400, qPrintable(QString::number(on)));
+
+    const QPoint centre(kViewWidth / 2, kViewHeight / 2);
+    if (ending == "pan") {
+        send(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
+        frame();
+        moveTo(centre + QPoint(60, 40), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, centre + QPoint(60, 40), Qt::LeftButton, Qt::NoButton);
+    } else if (ending == "flight") {
+        w->manualGoToPosition(true, 114.2, 22.6, 0.0);
+    } else {
+        clickButton(w->m_button01.get());
+        w->autoGoToPosition(0, 0, 0, 0, 114.01, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
+    }
+    frame();
+    QVERIFY(!m_counting->isTethering());
+    const int off = litPixels(w->m_button08.get(), "geoview-follow-ended-by-" + ending);
+    QVERIFY2(off == 0, qPrintable(QString("%1 pixels of the follow button still lit").arg(off)));
+
+    clickButton(w->m_button08.get());
+    QVERIFY(m_counting->isTethering());
+    QVERIFY(litPixels(w->m_button08.get(), "geoview-follow-again") > 400);
 }
 
 void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
