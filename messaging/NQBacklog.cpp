@@ -39,9 +39,20 @@ bool NQBacklog::remove(const QString &peer, qint64 bytes)
     const bool letGo = entry->held && entry->bytes <= mark / 2;
     if (letGo)
         entry->held = false;
-    // A peer that holds nothing and owes no report is forgotten, so that
-    // names that come and go do not pile up.
-    if (entry->bytes <= 0 && !entry->held && entry->refused == 0)
-        peers.erase(entry);
+    // Peers that hold nothing and owe no report are forgotten, so that names
+    // that come and go do not pile up; only now and then, since a peer that
+    // keeps up empties its entry after nearly every packet.
+    if (peers.size() > forgetAbove && entry->bytes <= 0)
+        forgetIdle();
     return letGo;
+}
+
+void NQBacklog::forgetIdle()
+{
+    for (auto it = peers.begin(); it != peers.end();) {
+        if (it->bytes <= 0 && !it->held && it->refused == 0)
+            it = peers.erase(it);
+        else
+            ++it;
+    }
 }

@@ -42,7 +42,10 @@ private:
         QElapsedTimer reported;
     };
 
+    void forgetIdle();
+
     static constexpr qint64 reportEveryMs = 1000;
+    static constexpr int forgetAbove = 64;
 
     const qint64 mark;
     std::mutex mutex;
