@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QXmlStreamWriter>
 
@@ -14,6 +15,17 @@ namespace {
 void logParseFailure(int line, int column, const QString &message)
 {
     qDebug() << "parse file failed at line " << line << " column " << column << " error: " << message;
+}
+
+// A file that is there but cannot be opened may be whole: the process may
+// have run out of descriptors or memory for a moment. Only what is no file
+// at all is no options document.
+ReadResult whyNotOpened(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return ReadResult::Missing;
+    return info.isDir() ? ReadResult::Unreadable : ReadResult::Unavailable;
 }
 
 bool shallowEnough(const QString &text, const QString &path)
@@ -36,10 +48,15 @@ ReadResult Read(const QString &path, QDomDocument &document)
     // holds.
     if (!file.open(QIODevice::ReadOnly)) {
         qDebug() << "open file failed: " << path << ", error: " << file.errorString();
-        return file.exists() ? ReadResult::Unreadable : ReadResult::Missing;
+        return whyNotOpened(path);
     }
-    const QString text = platform::decodeXml(file.readAll());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        qDebug() << "read file failed: " << path << ", error: " << file.errorString();
+        return ReadResult::Unavailable;
+    }
     file.close();
+    const QString text = platform::decodeXml(bytes);
     if (!shallowEnough(text, path))
         return ReadResult::Unreadable;
     QString message;
