@@ -109,10 +109,10 @@ void COptionObject::SetStringList(const QString &section, const QString &item,
 bool COptionObject::Save()
 {
     // Emptied and not loaded since (its service was uninitialised while a
-    // caller kept it), or its file could not be read: it holds none of its
-    // file, and writing it would replace the operator's options with
-    // whatever was set since.
-    if (m_cleared || m_fileUnreadable)
+    // caller kept it), or its file could not be opened or read: it holds
+    // none of its file, and writing it would replace the operator's options
+    // with whatever was set since.
+    if (m_cleared || m_fileUnreadable || m_fileUnavailable)
         return false;
     return OptionXml::Write(m_path, [this](QXmlStreamWriter &writer) {
         for (const COptionSection *section : qAsConst(m_sections))
@@ -141,6 +141,7 @@ bool COptionObject::Load(const QString &path)
     QDomDocument document;
     const OptionXml::ReadResult result = OptionXml::Read(path, document);
     m_fileUnreadable = result == OptionXml::ReadResult::Unreadable;
+    m_fileUnavailable = result == OptionXml::ReadResult::Unavailable;
     if (result != OptionXml::ReadResult::Read)
         return false;
 

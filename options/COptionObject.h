@@ -39,8 +39,9 @@ public:
     // Load.
     void Clear();
     bool IsLoaded() const { return m_loaded; }
-    // The last Load found a file at the path that it could not read; Save
-    // refuses until a Load reads the path again.
+    // The last Load found a file at the path that is no options document.
+    // Save refuses until a Load reads the path again, as it does when the
+    // file could not be opened.
     bool IsFileUnreadable() const { return m_fileUnreadable; }
 
     COptionSection *FindSection(const QString &name, bool create);
@@ -60,4 +61,5 @@ private:
     bool m_loaded = false;
     bool m_cleared = false;
     bool m_fileUnreadable = false;
+    bool m_fileUnavailable = false;
 };

@@ -66,14 +66,13 @@ IOptionObject *CPrefstoreService::GetUserOptions()
     QDir().mkpath(folder);
     const QString path = folder + QLatin1String(optionsFileName);
     // An existing file is never replaced: it may hold the operator's
-    // settings. One that cannot be read goes aside whole, and the station
-    // goes on as if there had been none.
-    if (!QFileInfo::exists(path))
-        WriteDefaultOptions(path);
-    if (!m_userOptions.Load(path) && m_userOptions.IsFileUnreadable() && SetAside(path)) {
-        WriteDefaultOptions(path);
+    // settings. One that is no options document goes aside whole, and the
+    // station goes on as if there had been none; one that cannot be opened
+    // now stays, and the next request reads it again.
+    if (!QFileInfo::exists(path) && !WriteDefaults(path))
+        return &m_userOptions;
+    if (!m_userOptions.Load(path) && m_userOptions.IsFileUnreadable() && SetAside(path) && WriteDefaults(path))
         m_userOptions.Load(path);
-    }
     return &m_userOptions;
 }
 
@@ -127,6 +126,17 @@ bool CPrefstoreService::SetAside(const QString &path)
         return true;
     }
     qDebug() << "options file cannot be read nor moved aside, it is kept and not saved over: " << path;
+    return false;
+}
+
+// Without the defaults on disk a load would find no file, and the next Save
+// would write only what was set since: the document stays unloaded instead,
+// and the next request tries again.
+bool CPrefstoreService::WriteDefaults(const QString &path)
+{
+    if (WriteDefaultOptions(path))
+        return true;
+    qDebug() << "CPrefstoreService::WriteDefaults: default options cannot be written: " << path;
     return false;
 }
 

@@ -31,6 +31,8 @@ private:
     // byte, under a name that says so, for the operator to mend or to send.
     // False, after a log line, when it stays where it is.
     static bool SetAside(const QString &path);
+    // WriteDefaultOptions, with a log line when it fails.
+    static bool WriteDefaults(const QString &path);
 
     COptionObject m_userOptions;
     COptionObject m_appOptions;

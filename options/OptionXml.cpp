@@ -2,48 +2,40 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
-#include <QXmlInputSource>
 #include <QXmlStreamWriter>
 
-#include "XmlNesting.h"
+#include "platform/XmlDepthGuard.h"
 
 namespace OptionXml {
 
 namespace {
-
-// Far deeper than an options file or the capability table ever goes, far
-// shallower than what the DOM parser and destructor take from any thread's
-// stack.
-const int deepestNesting = 256;
 
 void logParseFailure(int line, int column, const QString &message)
 {
     qDebug() << "parse file failed at line " << line << " column " << column << " error: " << message;
 }
 
-// The text as the DOM parser sees it: this is how it decodes bytes itself
-// (a byte order mark, else the declared encoding, else UTF-8), so the
-// nesting is looked at in exactly what the parser then reads.
-QString decode(const QByteArray &bytes)
+// A file that is there but cannot be opened may be whole: the process may
+// have run out of descriptors or memory for a moment. Only what is no file
+// at all is no options document.
+ReadResult whyNotOpened(const QString &path)
 {
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    QXmlInputSource source;
-    source.setData(bytes);
-    const QString text = source.data();
-    QT_WARNING_POP
-    return text;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return ReadResult::Missing;
+    return info.isDir() ? ReadResult::Unreadable : ReadResult::Unavailable;
 }
 
 bool shallowEnough(const QString &text, const QString &path)
 {
-    const int at = XmlNesting::FindTooDeep(text, deepestNesting);
+    const int at = platform::findXmlNestedTooDeep(text);
     if (at < 0)
         return true;
     const int lineStart = text.lastIndexOf(QLatin1Char('\n'), at) + 1;
     logParseFailure(text.leftRef(at).count(QLatin1Char('\n')) + 1, at - lineStart + 1,
-                    QStringLiteral("elements nested more than %1 deep in %2").arg(deepestNesting).arg(path));
+                    QStringLiteral("elements nested more than %1 deep in %2").arg(platform::deepestXmlNesting).arg(path));
     return false;
 }
 
@@ -53,13 +45,18 @@ ReadResult Read(const QString &path, QDomDocument &document)
 {
     QFile file(path);
     // Not in text mode, which would drop the carriage returns that a value
-    // holds (the DOM parser reading the file itself turns text mode off).
+    // holds.
     if (!file.open(QIODevice::ReadOnly)) {
         qDebug() << "open file failed: " << path << ", error: " << file.errorString();
-        return file.exists() ? ReadResult::Unreadable : ReadResult::Missing;
+        return whyNotOpened(path);
     }
-    const QString text = decode(file.readAll());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        qDebug() << "read file failed: " << path << ", error: " << file.errorString();
+        return ReadResult::Unavailable;
+    }
     file.close();
+    const QString text = platform::decodeXml(bytes);
     if (!shallowEnough(text, path))
         return ReadResult::Unreadable;
     QString message;

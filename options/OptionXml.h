@@ -15,14 +15,18 @@ namespace OptionXml {
 enum class ReadResult {
     Read,
     Missing,
-    // There, but not readable (no access, not well-formed, cut short, empty,
-    // nested too deep): it may hold what nothing else does, so no caller
-    // may write over it.
+    // There, but cannot be opened or read now (no access, out of
+    // descriptors or memory): it may be whole, so it stays where it is, no
+    // caller may write over it, and the next request reads it again.
+    Unavailable,
+    // There, but no options document (not well-formed, cut short, empty,
+    // nested too deep, a folder): it may hold what nothing else does, so no
+    // caller may write over it.
     Unreadable,
 };
 
-// Reads and parses path. On failure logs what went wrong (open, parse with
-// line and column, nesting too deep, or a null document).
+// Reads and parses path. On failure logs what went wrong (open, read, parse
+// with line and column, nesting too deep, or a null document).
 ReadResult Read(const QString &path, QDomDocument &document);
 
 // Writes an options file: the "xml" declaration, the "options" root, and

@@ -4,33 +4,12 @@
 #include <QDomDocument>
 #include <QDomNamedNodeMap>
 #include <QFile>
-#include <QXmlStreamReader>
 
 #include "CConfigItem.h"
 #include "CConfigSection.h"
+#include "platform/XmlDepthGuard.h"
 
 namespace {
-
-// The document parser descends one call per element, so a file nested deep
-// enough overflows the stack. Our files use three levels; this leaves room
-// for any hand-written layout and stays far from the stack's end.
-const int maxDepth = 256;
-
-// Counted with a reader that keeps its element stack on the heap. A file it
-// finds malformed before the limit is left to the parser, which says why.
-bool nestsTooDeep(QIODevice *device)
-{
-    QXmlStreamReader reader(device);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && ++depth > maxDepth)
-            return true;
-        if (token == QXmlStreamReader::EndElement)
-            --depth;
-    }
-    return false;
-}
 
 template <typename Target>
 void copyAttributes(const QDomElement &element, Target *target)
@@ -53,27 +32,27 @@ int CConfigFile::Load(const QString &path)
 {
     Clear();
 
+    // Not in text mode: it drops carriage returns byte by byte, which breaks
+    // a UTF-16 file written with CRLF line ends.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         qDebug() << "open file failed: " << path << ", error: " << file.errorString();
         return -1;
     }
+    const QString text = platform::decodeXml(file.readAll());
+    file.close();
 
-    if (nestsTooDeep(&file)) {
+    if (platform::findXmlNestedTooDeep(text) >= 0) {
         qDebug() << "parse file failed: " << path << ", error: "
-                 << QStringLiteral("elements nested more than %1 deep").arg(maxDepth);
+                 << QStringLiteral("elements nested more than %1 deep").arg(platform::deepestXmlNesting);
         return -1;
     }
-    // The parser reads from the start again, through the file: reading it
-    // whole in text mode first would drop a lone carriage return, which
-    // makes a file malformed.
-    file.reset();
 
     QDomDocument document;
     QString error;
     int line = 0;
     int column = 0;
-    if (!document.setContent(&file, false, &error, &line, &column)) {
+    if (!document.setContent(text, false, &error, &line, &column)) {
         qDebug() << "parse file failed at line " << line << " column " << column << " error: " << error;
         return -1;
     }

@@ -1,7 +1,6 @@
 // The configuration reader on any bytes: it either reads a file or refuses
 // it and is then empty, and what it read matches the document.
 #include <QDomDocument>
-#include <QFile>
 
 #include "CConfigFile.h"
 #include "CConfigItem.h"
@@ -13,11 +12,9 @@ namespace {
 // The reader's two levels as an independent parse sees them.
 void checkAgainstDocument(const CConfigFile &config, const QString &path)
 {
-    // Opened as the reader opens it, so line ends are read the same way.
-    QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    // The bytes as they are, as the reader reads them.
     QDomDocument document;
-    FUZZ_CHECK(document.setContent(&file, false));
+    FUZZ_CHECK(document.setContent(FuzzSupport::readAll(path), false));
     const QDomElement first = document.documentElement().firstChildElement();
     if (first.isNull())
         return;

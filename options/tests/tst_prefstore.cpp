@@ -1,5 +1,9 @@
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "IModule.h"
 #include "IOptionDevCap.h"
 #include "IOptionObject.h"
@@ -21,6 +25,8 @@ private slots:
     void firstUserOptionsWriteTheDefaults();
     void existingUserFileIsNeverReplaced_data();
     void existingUserFileIsNeverReplaced();
+    void descriptorsRunningOutLoseNoOptions_data();
+    void descriptorsRunningOutLoseNoOptions();
     void uninitializeEmptiesButKeepsTheService();
     void appOptionsWithoutFileSaveBesideProgram();
     void capabilitiesLoadOnlyWhenAskedForAnother();
@@ -55,6 +61,21 @@ QStringList *capturedMessages = nullptr;
 void captureMessage(QtMsgType, const QMessageLogContext &, const QString &message)
 {
     capturedMessages->append(message);
+}
+
+// Runs action in a process that has used up its descriptors, as a leaking
+// reconnect loop leaves it: none is free below the limit.
+void withoutDescriptors(const std::function<void()> &action)
+{
+    struct rlimit saved;
+    getrlimit(RLIMIT_NOFILE, &saved);
+    const int lowestFree = ::open("/dev/null", O_RDONLY);
+    ::close(lowestFree);
+    struct rlimit usedUp = saved;
+    usedUp.rlim_cur = lowestFree;
+    setrlimit(RLIMIT_NOFILE, &usedUp);
+    action();
+    setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 } // namespace
@@ -190,6 +211,37 @@ void PrefstoreTest::existingUserFileIsNeverReplaced()
     QCOMPARE(aside.size(), 2);
     for (const QString &name : aside)
         QCOMPARE(readAll(user.dir().filePath(name)), content);
+}
+
+void PrefstoreTest::descriptorsRunningOutLoseNoOptions_data()
+{
+    QTest::addColumn<bool>("fileThere");
+    QTest::newRow("options file there") << true;
+    QTest::newRow("no options file yet") << false;
+}
+
+// Neither the file nor the defaults can be opened: the file stays as it is,
+// a change made meanwhile is not saved over it, and the next request reads
+// it (or writes the defaults) once descriptors are free again.
+void PrefstoreTest::descriptorsRunningOutLoseNoOptions()
+{
+    QFETCH(bool, fileThere);
+    const QFileInfo user(userOptionsPath());
+    QDir().mkpath(user.absolutePath());
+    const QByteArray operators = readAll(QStringLiteral(STATION_TEST_DATA_DIR "/default-options.xml"))
+                                     .replace("\"MoveSpeed\" type=\"0\">10", "\"MoveSpeed\" type=\"0\">33");
+    if (fileThere)
+        writeFile(userOptionsPath(), operators);
+
+    IPrefstoreService *service = createService();
+    IOptionObject *options = nullptr;
+    withoutDescriptors([&] { options = service->GetUserOptions(); });
+    options->SetInt("ControlConfig", "ZoomSpeed", 7);
+    QVERIFY(!options->Save());
+    QCOMPARE(user.dir().entryList({user.fileName() + "*"}), fileThere ? QStringList{user.fileName()} : QStringList());
+    if (fileThere)
+        QCOMPARE(readAll(userOptionsPath()), operators);
+    QCOMPARE(service->GetUserOptions()->GetInt("ControlConfig", "MoveSpeed", -1), fileThere ? 33 : 10);
 }
 
 void PrefstoreTest::uninitializeEmptiesButKeepsTheService()

@@ -198,6 +198,9 @@ void PrefstoreFrameworkTest::whatTheFilesHoldSurvivesASave_data()
         << QStringList{"cannot carry it: +\"ConnectConfig\" \"LastURL\"", "cannot carry it: +\"Bad.*Name\" \"Lost\"",
                        "probe: MoveSpeed", "probe: saved 1"}
         << QStringList{"<item name=\"LastTCPGimbalIP\" type=\"2\">10.20.0.7</item>", movedTo12};
+    QTest::newRow("an entity that holds no markup")
+        << false << fixture("entity-without-markup.xml") << QStringList{"probe: saved 1"}
+        << QStringList{"<item name=\"Operator\" type=\"2\">A" + QString(QChar(0xA0)) + "B</item>", movedTo12};
     QTest::newRow("capability table nested 200,000 deep")
         << true << nested200000Deep("DeviceCapabilities", "model")
         << QStringList{"nested more than 256 deep in %1", "probe: lenses 0", "probe: saved 1"}

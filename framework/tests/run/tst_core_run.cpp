@@ -186,32 +186,60 @@ QString CoreRunTest::faultInLog(const QString &log, const QStringList &expected,
 void CoreRunTest::deepConfigurationRefused_data()
 {
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("Module.xml") << "Module.xml"
-                                << QStringList{"read module config file failed", "init module manager failed"};
-    QTest::newRow("Event.xml") << "Event.xml"
-                               << QStringList{"read event config file failed", "init event manager failed"};
+    QTest::addColumn<QString>("fixture");
+    QTest::newRow("Module.xml") << "Module.xml" << "plain.xml";
+    QTest::newRow("Event.xml") << "Event.xml" << "plain.xml";
+    // What a streaming reader stops at and the DOM parser reads through.
+    QTest::newRow("undeclared namespace prefix") << "Module.xml" << "undeclared-prefix.xml";
+    QTest::newRow("attribute given twice") << "Event.xml" << "duplicate-attribute.xml";
+    QTest::newRow("unknown encoding name") << "Module.xml" << "unknown-encoding.xml";
+    QTest::newRow("control characters") << "Event.xml" << "control-characters.xml";
+    QTest::newRow("UTF-16 with CRLF line ends") << "Module.xml" << "utf16-crlf.xml";
+    QTest::newRow("entities that open elements") << "Event.xml" << "markup-entities.xml";
+}
+
+// The fixture with its {open|close} marker replaced by each repeated far
+// deeper than any parser's stack allows, in the fixture's own encoding.
+static QByteArray nestedDeep(const QString &fixture)
+{
+    QFile file(QStringLiteral(STATION_TEST_DATA_DIR "/deep/") + fixture);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray bytes = file.readAll();
+    const QByteArray utf16Mark("\xFF\xFE");
+    const bool utf16 = bytes.startsWith(utf16Mark);
+    const QByteArray body = bytes.mid(utf16 ? utf16Mark.size() : 0);
+    QString text = utf16 ? QString::fromUtf16(reinterpret_cast<const ushort *>(body.constData()), body.size() / 2)
+                         : QString::fromUtf8(body);
+    const QRegularExpressionMatch marker = QRegularExpression("\\{(.*)\\|(.*)\\}").match(text);
+    const int depth = 200000;
+    text.replace(marker.capturedStart(), marker.capturedLength(),
+                 marker.captured(1).repeated(depth) + marker.captured(2).repeated(depth));
+    return utf16 ? utf16Mark + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2)
+                 : text.toUtf8();
 }
 
 // A configuration file nested far deeper than any parser's stack allows is
-// refused, naming the file, rather than crashing every start.
+// refused, naming the file, rather than crashing every start, whatever else
+// is wrong with it.
 void CoreRunTest::deepConfigurationRefused()
 {
     QFETCH(QString, file);
-    QFETCH(QStringList, expected);
+    QFETCH(QString, fixture);
 
     QTemporaryDir folder;
     QVERIFY(prepareFolder(folder.path(), "main-ui"));
-    const int depth = 200000;
     QFile deep(QDir(folder.path()).filePath(file));
     QVERIFY(deep.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    deep.write("<Config>" + QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth) + "</Config>");
+    QVERIFY(deep.write(nestedDeep(fixture)) > 200000);
     deep.close();
 
     const Outcome outcome = runIn(folder.path(), QStringList(), QStringList());
     QVERIFY2(outcome.exitCode == 255, qPrintable(outcome.errorText));
-    expected.prepend("parse file failed: .*/" + QRegularExpression::escape(file) + ".*");
-    expected << "initialize application context failed, application will exit";
+    const QString manager = file == "Module.xml" ? "module" : "event";
+    const QStringList expected{"parse file failed: .*/" + QRegularExpression::escape(file) + ".*",
+                               "read " + manager + " config file failed", "init " + manager + " manager failed",
+                               "initialize application context failed, application will exit"};
     const QString fault = faultInLog(outcome.errorText, expected, QStringList{"probe:"});
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
 }

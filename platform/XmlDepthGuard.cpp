@@ -1,6 +1,8 @@
-#include "XmlNesting.h"
+#include "XmlDepthGuard.h"
 
-namespace XmlNesting {
+#include <QXmlInputSource>
+
+namespace platform {
 
 namespace {
 
@@ -44,10 +46,40 @@ int skipStartTag(const QString &text, int from, bool &empty)
     return text.size();
 }
 
+// The code of the character reference at, or -1 when it is none.
+int characterCode(const QString &text, int at)
+{
+    const int end = text.indexOf(QLatin1Char(';'), at);
+    if (end < 0)
+        return -1;
+    const bool hex = startsAt(text, at, QLatin1String("&#x"));
+    const int digits = at + (hex ? 3 : 2);
+    bool ok = false;
+    const int code = QStringRef(&text, digits, end - digits).toInt(&ok, hex ? 16 : 10);
+    return ok ? code : -1;
+}
+
+// Whether the character at, inside a literal of the internal subset, can
+// give an entity markup: '<' itself, a character reference to '<' or '&'
+// (which the parser expands when it declares the entity), or a parameter
+// entity. A general entity reference brings only what that entity's own
+// literal holds, which is looked at where it is declared, and the
+// predefined ones only characters.
+bool givesMarkup(const QString &text, int at)
+{
+    const QChar c = text.at(at);
+    if (c == QLatin1Char('<') || c == QLatin1Char('%'))
+        return true;
+    if (!startsAt(text, at, QLatin1String("&#")))
+        return false;
+    const int code = characterCode(text, at);
+    return code < 0 || code == '<' || code == '&';
+}
+
 // Skips a document type declaration from just after "<!DOCTYPE", and tells
-// whether a literal in its internal subset could give an entity markup
-// (directly, or through a character or entity reference). Brackets are
-// counted so that a section inside the subset does not end it early.
+// whether a literal in its internal subset could give an entity markup.
+// Brackets are counted so that a section inside the subset does not end it
+// early.
 int skipDoctype(const QString &text, int from, bool &markupEntities)
 {
     QChar quote;
@@ -57,7 +89,7 @@ int skipDoctype(const QString &text, int from, bool &markupEntities)
         if (!quote.isNull()) {
             if (c == quote)
                 quote = QChar();
-            else if (brackets > 0 && (c == QLatin1Char('<') || c == QLatin1Char('&') || c == QLatin1Char('%')))
+            else if (brackets > 0 && !markupEntities && givesMarkup(text, i))
                 markupEntities = true;
         } else if (isQuote(c)) {
             quote = c;
@@ -97,7 +129,18 @@ bool isDeclaredEntityReference(const QString &text, int at)
 
 } // namespace
 
-int FindTooDeep(const QString &text, int limit)
+QString decodeXml(const QByteArray &bytes)
+{
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QXmlInputSource source;
+    source.setData(bytes);
+    const QString text = source.data();
+    QT_WARNING_POP
+    return text;
+}
+
+int findXmlNestedTooDeep(const QString &text)
 {
     int depth = 0;
     bool markupEntities = false;
@@ -125,7 +168,7 @@ int FindTooDeep(const QString &text, int limit)
             const int start = i;
             bool empty = false;
             i = skipStartTag(text, i + 1, empty);
-            if (depth + 1 > limit)
+            if (depth + 1 > deepestXmlNesting)
                 return start;
             if (!empty)
                 ++depth;
@@ -134,4 +177,4 @@ int FindTooDeep(const QString &text, int limit)
     return -1;
 }
 
-} // namespace XmlNesting
+} // namespace platform
