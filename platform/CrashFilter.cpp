@@ -566,7 +566,7 @@ void installCrashFilter(const QString &folder, const QString &box)
     backtrace(&frame, 1);
     // A stack overflow leaves no room on the thread's own stack for the
     // handler, on whichever thread it happens.
-    giveEveryThreadASignalStack();
+    giveThisAndEveryNewThreadASignalStack();
     reserveDescriptors();
     for (int signal : fatalSignals)
         installHandler(signal);
