@@ -12,6 +12,7 @@
 #include <exception>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -72,9 +73,11 @@ char dumpFolder[PATH_MAX];
 char boxProgram[PATH_MAX];
 long utcOffsetSeconds = 0;
 std::atomic_flag crashing = ATOMIC_FLAG_INIT;
-// Held from install time for the report and the memory map it copies: a
-// process that used up its descriptors could otherwise open neither.
-int reservedDescriptors[2] = {-1, -1};
+// Held from install time: a process that used up its descriptors could
+// otherwise open neither the report nor the memory map it copies.
+int reservedDescriptor = -1;
+int memoryMapDescriptor = -1;
+
 // What an uncaught exception was, filled in by the terminate handler, which
 // unlike a signal handler may ask the C++ runtime.
 char exceptionType[256];
@@ -365,30 +368,32 @@ void writeBacktrace(int fd)
 void writeMemoryMap(int fd)
 {
     writeText(fd, Text().add("memory map:\n"));
-    const int maps = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-    if (maps < 0)
+    // Opened at install time, it still shows the map as it is when read.
+    if (memoryMapDescriptor < 0 || lseek(memoryMapDescriptor, 0, SEEK_SET) != 0)
         return;
     char chunk[4096];
     ssize_t got = 0;
-    while ((got = ::read(maps, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
+    while ((got = ::read(memoryMapDescriptor, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
         if (got > 0)
             writeAll(fd, chunk, static_cast<size_t>(got));
     }
-    ::close(maps);
 }
 
-void releaseReservedDescriptors()
+// Other threads run on, and one that retries open() in a loop takes a
+// descriptor back the moment it is free. A table of this thread's own keeps
+// the freed one for the report; where the system refuses that, the report
+// still has the one just freed as its first chance.
+void releaseReservedDescriptor()
 {
-    for (int &fd : reservedDescriptors) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
+    unshare(CLONE_FILES);
+    if (reservedDescriptor >= 0)
+        ::close(reservedDescriptor);
+    reservedDescriptor = -1;
 }
 
 void writeReport(const CrashValues &values, int signal, const siginfo_t *info, const ucontext_t *context)
 {
-    releaseReservedDescriptors();
+    releaseReservedDescriptor();
     const Text path = dumpPath();
     const int fd = ::open(path.data(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -535,10 +540,10 @@ void copyPath(char (&target)[PATH_MAX], const QString &path)
 
 void reserveDescriptors()
 {
-    for (int &fd : reservedDescriptors) {
-        if (fd < 0)
-            fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    }
+    if (reservedDescriptor < 0)
+        reservedDescriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (memoryMapDescriptor < 0)
+        memoryMapDescriptor = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
 }
 
 void installHandler(int signal)

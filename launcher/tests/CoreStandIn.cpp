@@ -12,6 +12,7 @@
 //   overflow-c11-thread  the same on a thread started with thrd_create
 //   null-no-descriptors  use up every file descriptor the process may have,
 //                        then write through a null pointer
+//   null-while-opening   the same while another thread keeps retrying open()
 //   threads-end    end 16 threads at once through pthread_exit in code
 //                  without unwind tables; log the mappings they left
 //   abort          abort
@@ -24,10 +25,12 @@
 #include <QFile>
 #include <QThread>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <stdexcept>
 #include <pthread.h>
@@ -107,6 +110,23 @@ void writeThroughNullWithoutDescriptors()
     writeThroughNull();
 }
 
+// A reconnect loop that leaks what it opens, the usual way a process runs
+// out of descriptors.
+void writeThroughNullWhileOpening()
+{
+    useUpDescriptors();
+    static std::atomic<bool> refused{false};
+    std::thread([] {
+        for (;;) {
+            if (open("/dev/null", O_RDONLY) < 0)
+                refused = true;
+        }
+    }).detach();
+    while (!refused) {
+    }
+    writeThroughNull();
+}
+
 size_t mappings()
 {
     QFile maps(QStringLiteral("/proc/self/maps"));
@@ -164,6 +184,8 @@ int act(const char *action, const char *argument)
         overflowOnC11Thread();
     else if (std::strcmp(action, "null-no-descriptors") == 0)
         writeThroughNullWithoutDescriptors();
+    else if (std::strcmp(action, "null-while-opening") == 0)
+        writeThroughNullWhileOpening();
     else if (std::strcmp(action, "threads-end") == 0)
         std::fprintf(stderr, "mappings left by threads: %ld\n", mappingsLeftByThreadsEnding());
     else if (std::strcmp(action, "abort") == 0)

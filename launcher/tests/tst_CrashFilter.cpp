@@ -83,6 +83,8 @@ void CrashFilterTest::reportsAndApologises_data()
         << "overflow-thread" << "c00000fd" << "framework" << QStringList{"0", "2"} << none;
     QTest::newRow("stack overflow on a C11 thread")
         << "overflow-c11-thread" << "c00000fd" << "framework" << QStringList{"0", "2"} << none;
+    QTest::newRow("null pointer while a thread keeps retrying open()")
+        << "null-while-opening" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"} << none;
     QTest::newRow("null pointer with every descriptor in use")
         << "null-no-descriptors" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"} << none;
     QTest::newRow("abort") << "abort" << "40000015" << QString() << QStringList{"0", "0"} << none;
