@@ -1,9 +1,11 @@
 #include "platform/CrashFilter.h"
 
-#include <QDateTime>
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +19,7 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -71,13 +74,25 @@ const uint64_t guardDistance = 64 * 1024;
 // trusted.
 char dumpFolder[PATH_MAX];
 char boxProgram[PATH_MAX];
-long utcOffsetSeconds = 0;
 std::atomic_flag crashing = ATOMIC_FLAG_INIT;
 // Held from install time: a process that used up its descriptors could
 // otherwise open neither the report nor the memory map it copies.
 int reservedDescriptor = -1;
 int memoryMapDescriptor = -1;
 
+// The offset from UTC on both sides of the local zone's next change of
+// offset: the handler cannot read the zone's rules, and a report named with
+// the offset of before a daylight-saving change would be named an hour off
+// and sort out of time order. Two slots, so that the main thread can fill
+// one while a crashing thread reads the other.
+struct LocalOffsets
+{
+    int64_t changesAt = INT64_MAX;
+    long before = 0;
+    long after = 0;
+};
+LocalOffsets localOffsets[2];
+std::atomic<int> currentLocalOffsets{0};
 // What an uncaught exception was, filled in by the terminate handler, which
 // unlike a signal handler may ask the C++ runtime.
 char exceptionType[256];
@@ -162,13 +177,18 @@ void civilFromDays(int64_t days, int64_t &year, unsigned &month, unsigned &day)
     year = static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
 }
 
-// "<folder>/dump_yyyy-MM-dd_hh.mm.ss.dmp" in local time. The offset from UTC
-// was taken at install time: local time zone rules cannot be read safely now.
+long utcOffsetAt(int64_t second)
+{
+    const LocalOffsets &offsets = localOffsets[currentLocalOffsets.load()];
+    return second < offsets.changesAt ? offsets.before : offsets.after;
+}
+
+// "<folder>/dump_yyyy-MM-dd_hh.mm.ss.dmp" in local time.
 Text dumpPath()
 {
     timespec now = {};
     clock_gettime(CLOCK_REALTIME, &now);
-    const int64_t local = static_cast<int64_t>(now.tv_sec) + utcOffsetSeconds;
+    const int64_t local = static_cast<int64_t>(now.tv_sec) + utcOffsetAt(now.tv_sec);
     const int64_t secondOfDay = ((local % 86400) + 86400) % 86400;
     int64_t year = 0;
     unsigned month = 0, day = 0;
@@ -546,6 +566,57 @@ void reserveDescriptors()
         memoryMapDescriptor = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
 }
 
+long utcOffsetOf(time_t second)
+{
+    tm local = {};
+    localtime_r(&second, &local);
+    return local.tm_gmtoff;
+}
+
+// The first second after `from` with another offset than `from`, within a
+// year and a bit; none when the zone keeps its offset that long. Offsets are
+// taken to change at most once a day.
+int64_t nextOffsetChange(int64_t from)
+{
+    const int64_t day = 86400;
+    const long offset = utcOffsetOf(from);
+    for (int64_t low = from, high = from + day; high <= from + 400 * day; low = high, high += day) {
+        if (utcOffsetOf(high) == offset)
+            continue;
+        while (high - low > 1) {
+            const int64_t middle = low + (high - low) / 2;
+            (utcOffsetOf(middle) == offset ? low : high) = middle;
+        }
+        return high;
+    }
+    return INT64_MAX;
+}
+
+void refreshLocalOffsets()
+{
+    // The zone's rules may have been changed since they were last read.
+    tzset();
+    const int64_t now = time(nullptr);
+    LocalOffsets &next = localOffsets[1 - currentLocalOffsets.load()];
+    next.before = utcOffsetOf(now);
+    next.changesAt = nextOffsetChange(now);
+    next.after = next.changesAt == INT64_MAX ? next.before : utcOffsetOf(next.changesAt);
+    currentLocalOffsets.store(1 - currentLocalOffsets.load());
+}
+
+// The offsets are good up to the change after next: the main thread's event
+// loop renews them long before that.
+void keepLocalOffsetsFresh()
+{
+    refreshLocalOffsets();
+    QCoreApplication *application = QCoreApplication::instance();
+    if (!application)
+        return;
+    auto *timer = new QTimer(application);
+    QObject::connect(timer, &QTimer::timeout, refreshLocalOffsets);
+    timer->start(std::chrono::hours(1));
+}
+
 void installHandler(int signal)
 {
     struct sigaction action = {};
@@ -565,7 +636,7 @@ void installCrashFilter(const QString &folder, const QString &box)
 {
     copyPath(dumpFolder, folder);
     copyPath(boxProgram, box);
-    utcOffsetSeconds = QDateTime::currentDateTime().offsetFromUtc();
+    keepLocalOffsetsFresh();
     // The first backtrace loads the unwinder, which allocates: do it now.
     void *frame = nullptr;
     backtrace(&frame, 1);
