@@ -1,9 +1,11 @@
 #include "platform/CrashFilter.h"
 
-#include <QDateTime>
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -12,10 +14,12 @@
 #include <exception>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -70,11 +74,25 @@ const uint64_t guardDistance = 64 * 1024;
 // trusted.
 char dumpFolder[PATH_MAX];
 char boxProgram[PATH_MAX];
-long utcOffsetSeconds = 0;
 std::atomic_flag crashing = ATOMIC_FLAG_INIT;
-// Held from install time for the report and the memory map it copies: a
-// process that used up its descriptors could otherwise open neither.
-int reservedDescriptors[2] = {-1, -1};
+// Held from install time: a process that used up its descriptors could
+// otherwise open neither the report nor the memory map it copies.
+int reservedDescriptor = -1;
+int memoryMapDescriptor = -1;
+
+// The offset from UTC on both sides of the local zone's next change of
+// offset: the handler cannot read the zone's rules, and a report named with
+// the offset of before a daylight-saving change would be named an hour off
+// and sort out of time order. Two slots, so that the main thread can fill
+// one while a crashing thread reads the other.
+struct LocalOffsets
+{
+    int64_t changesAt = INT64_MAX;
+    long before = 0;
+    long after = 0;
+};
+LocalOffsets localOffsets[2];
+std::atomic<int> currentLocalOffsets{0};
 // What an uncaught exception was, filled in by the terminate handler, which
 // unlike a signal handler may ask the C++ runtime.
 char exceptionType[256];
@@ -159,13 +177,18 @@ void civilFromDays(int64_t days, int64_t &year, unsigned &month, unsigned &day)
     year = static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
 }
 
-// "<folder>/dump_yyyy-MM-dd_hh.mm.ss.dmp" in local time. The offset from UTC
-// was taken at install time: local time zone rules cannot be read safely now.
+long utcOffsetAt(int64_t second)
+{
+    const LocalOffsets &offsets = localOffsets[currentLocalOffsets.load()];
+    return second < offsets.changesAt ? offsets.before : offsets.after;
+}
+
+// "<folder>/dump_yyyy-MM-dd_hh.mm.ss.dmp" in local time.
 Text dumpPath()
 {
     timespec now = {};
     clock_gettime(CLOCK_REALTIME, &now);
-    const int64_t local = static_cast<int64_t>(now.tv_sec) + utcOffsetSeconds;
+    const int64_t local = static_cast<int64_t>(now.tv_sec) + utcOffsetAt(now.tv_sec);
     const int64_t secondOfDay = ((local % 86400) + 86400) % 86400;
     int64_t year = 0;
     unsigned month = 0, day = 0;
@@ -365,30 +388,32 @@ void writeBacktrace(int fd)
 void writeMemoryMap(int fd)
 {
     writeText(fd, Text().add("memory map:\n"));
-    const int maps = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-    if (maps < 0)
+    // Opened at install time, it still shows the map as it is when read.
+    if (memoryMapDescriptor < 0 || lseek(memoryMapDescriptor, 0, SEEK_SET) != 0)
         return;
     char chunk[4096];
     ssize_t got = 0;
-    while ((got = ::read(maps, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
+    while ((got = ::read(memoryMapDescriptor, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
         if (got > 0)
             writeAll(fd, chunk, static_cast<size_t>(got));
     }
-    ::close(maps);
 }
 
-void releaseReservedDescriptors()
+// Other threads run on, and one that retries open() in a loop takes a
+// descriptor back the moment it is free. A table of this thread's own keeps
+// the freed one for the report; where the system refuses that, the report
+// still has the one just freed as its first chance.
+void releaseReservedDescriptor()
 {
-    for (int &fd : reservedDescriptors) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
+    unshare(CLONE_FILES);
+    if (reservedDescriptor >= 0)
+        ::close(reservedDescriptor);
+    reservedDescriptor = -1;
 }
 
 void writeReport(const CrashValues &values, int signal, const siginfo_t *info, const ucontext_t *context)
 {
-    releaseReservedDescriptors();
+    releaseReservedDescriptor();
     const Text path = dumpPath();
     const int fd = ::open(path.data(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -535,10 +560,61 @@ void copyPath(char (&target)[PATH_MAX], const QString &path)
 
 void reserveDescriptors()
 {
-    for (int &fd : reservedDescriptors) {
-        if (fd < 0)
-            fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (reservedDescriptor < 0)
+        reservedDescriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (memoryMapDescriptor < 0)
+        memoryMapDescriptor = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+}
+
+long utcOffsetOf(time_t second)
+{
+    tm local = {};
+    localtime_r(&second, &local);
+    return local.tm_gmtoff;
+}
+
+// The first second after `from` with another offset than `from`, within a
+// year and a bit; none when the zone keeps its offset that long. Offsets are
+// taken to change at most once a day.
+int64_t nextOffsetChange(int64_t from)
+{
+    const int64_t day = 86400;
+    const long offset = utcOffsetOf(from);
+    for (int64_t low = from, high = from + day; high <= from + 400 * day; low = high, high += day) {
+        if (utcOffsetOf(high) == offset)
+            continue;
+        while (high - low > 1) {
+            const int64_t middle = low + (high - low) / 2;
+            (utcOffsetOf(middle) == offset ? low : high) = middle;
+        }
+        return high;
     }
+    return INT64_MAX;
+}
+
+void refreshLocalOffsets()
+{
+    // The zone's rules may have been changed since they were last read.
+    tzset();
+    const int64_t now = time(nullptr);
+    LocalOffsets &next = localOffsets[1 - currentLocalOffsets.load()];
+    next.before = utcOffsetOf(now);
+    next.changesAt = nextOffsetChange(now);
+    next.after = next.changesAt == INT64_MAX ? next.before : utcOffsetOf(next.changesAt);
+    currentLocalOffsets.store(1 - currentLocalOffsets.load());
+}
+
+// The offsets are good up to the change after next: the main thread's event
+// loop renews them long before that.
+void keepLocalOffsetsFresh()
+{
+    refreshLocalOffsets();
+    QCoreApplication *application = QCoreApplication::instance();
+    if (!application)
+        return;
+    auto *timer = new QTimer(application);
+    QObject::connect(timer, &QTimer::timeout, refreshLocalOffsets);
+    timer->start(std::chrono::hours(1));
 }
 
 void installHandler(int signal)
@@ -560,13 +636,13 @@ void installCrashFilter(const QString &folder, const QString &box)
 {
     copyPath(dumpFolder, folder);
     copyPath(boxProgram, box);
-    utcOffsetSeconds = QDateTime::currentDateTime().offsetFromUtc();
+    keepLocalOffsetsFresh();
     // The first backtrace loads the unwinder, which allocates: do it now.
     void *frame = nullptr;
     backtrace(&frame, 1);
     // A stack overflow leaves no room on the thread's own stack for the
     // handler, on whichever thread it happens.
-    giveEveryThreadASignalStack();
+    giveThisAndEveryNewThreadASignalStack();
     reserveDescriptors();
     for (int signal : fatalSignals)
         installHandler(signal);

@@ -21,8 +21,11 @@ namespace platform {
 // backtrace is bare return addresses, which its memory map resolves.
 //
 // Everything the handler needs is prepared here, because after a crash only
-// async-signal-safe calls can be trusted: two descriptors are held in reserve
-// so that a process that used up its own still gets its report.
+// async-signal-safe calls can be trusted: a descriptor for the report and
+// one on the memory map are held from here on, so that a process that used
+// up its own still gets its whole report, and the report's name takes the
+// local offset from UTC worked out in advance for both sides of the next
+// daylight-saving change (renewed hourly by the event loop).
 void installCrashFilter(const QString &dumpFolder, const QString &boxProgram);
 
 } // namespace platform

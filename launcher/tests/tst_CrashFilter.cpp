@@ -25,13 +25,25 @@ private slots:
 
 // A zone far from UTC with a part-hour offset, so that a report named in UTC
 // or with a rounded offset shows.
-static const char zone[] = "<+0545>-5:45";
+static const QString zone = QStringLiteral("<+0545>-5:45");
 static const qint64 zoneOffsetSeconds = 5 * 3600 + 45 * 60;
 static const QString nameFormat = QStringLiteral("yyyy-MM-dd_hh.mm.ss");
 
-static QDateTime zoneNow()
+static QDateTime zoneNow(qint64 offsetSeconds = zoneOffsetSeconds)
 {
-    return QDateTime::currentDateTimeUtc().addSecs(zoneOffsetSeconds);
+    return QDateTime::currentDateTimeUtc().addSecs(offsetSeconds);
+}
+
+// The zone above with summer time, an hour ahead, from `change` on: the rule
+// names the day of the year counted from 0 and the standard time of day.
+static QString zoneWithSummerTimeFrom(const QDateTime &change)
+{
+    const QDateTime standard = change.addSecs(zoneOffsetSeconds);
+    const int day = standard.date().dayOfYear() - 1;
+    return QStringLiteral("<+0545>-5:45<+0645>,%1/%2,%3/0")
+        .arg(day)
+        .arg(standard.time().toString(QStringLiteral("hh:mm:ss")))
+        .arg((day + 100) % 365);
 }
 
 static QString reportName(const QDateTime &zoneTime)
@@ -39,10 +51,11 @@ static QString reportName(const QDateTime &zoneTime)
     return QStringLiteral("dump_%1.dmp").arg(zoneTime.toString(nameFormat));
 }
 
-static std::unique_ptr<LauncherRun> startCrashing(const LauncherInstall &install, const QString &kind)
+static std::unique_ptr<LauncherRun> startCrashing(const LauncherInstall &install, const QString &kind,
+                                                  const QString &timeZone = zone)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TZ"), QString::fromLatin1(zone));
+    environment.insert(QStringLiteral("TZ"), timeZone);
     return install.start({kind}, environment);
 }
 
@@ -81,6 +94,12 @@ void CrashFilterTest::reportsAndApologises_data()
         << "overflow" << "c00000fd" << "framework" << QStringList{"0", "2"} << none;
     QTest::newRow("stack overflow on a worker thread")
         << "overflow-thread" << "c00000fd" << "framework" << QStringList{"0", "2"} << none;
+    QTest::newRow("stack overflow on a C11 thread")
+        << "overflow-c11-thread" << "c00000fd" << "framework" << QStringList{"0", "2"} << none;
+    QTest::newRow("null pointer while a thread keeps retrying open()")
+        << "null-while-opening" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"} << none;
+    QTest::newRow("null pointer after summer time began")
+        << "null-after-line" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"} << none;
     QTest::newRow("null pointer with every descriptor in use")
         << "null-no-descriptors" << "c0000005" << "framework" << QStringList{"0", "2", "1", "0"} << none;
     QTest::newRow("abort") << "abort" << "40000015" << QString() << QStringList{"0", "0"} << none;
@@ -98,14 +117,25 @@ void CrashFilterTest::reportsAndApologises()
     QFETCH(QStringList, details);
     QFETCH(QStringList, exception);
 
+    // The crash that waits for a line comes once summer time began, which
+    // is far enough ahead for the launcher to start before.
+    const bool summerTimeBegins = kind.endsWith("-after-line");
+    const QDateTime change = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 15, Qt::UTC);
+    const qint64 offset = zoneOffsetSeconds + (summerTimeBegins ? 3600 : 0);
     LauncherInstall install(QStringLiteral(CORE_STAND_IN));
-    const QDateTime started = zoneNow().addSecs(-1);
-    auto run = startCrashing(install, kind);
+    const QDateTime started = zoneNow(offset).addSecs(-1);
+    auto run = startCrashing(install, kind, summerTimeBegins ? zoneWithSummerTimeFrom(change) : zone);
+    if (summerTimeBegins) {
+        QVERIFY(run->waitForOutput("Run called"));
+        QVERIFY2(QDateTime::currentDateTimeUtc() < change, "the launcher started after the change");
+        QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentDateTimeUtc() > change, 20000);
+        run->process().write("crash now\n");
+    }
 
     QString logged;
     const QString failure = closeApology(*run, code, logged);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    const QDateTime ended = zoneNow().addSecs(1);
+    const QDateTime ended = zoneNow(offset).addSecs(1);
 
     const QString log = QString::fromUtf8(run->standardError());
     QVERIFY2(log.contains("errCode:  \"" + code + "\"\nerrAddr:  \"" + logged + "\"\nerrFlag:  \""

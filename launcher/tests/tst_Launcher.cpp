@@ -51,6 +51,9 @@ void LauncherTest::endsWithItsStatus_data()
                                     << QByteArray("unload Core") << true;
     QTest::newRow("Run returns 7") << standIn << QStringList{"return", "7"} << 255
                                    << QByteArray("unload Core") << true;
+    QTest::newRow("threads end through pthread_exit")
+        << standIn << QStringList{"threads-end"} << 255
+        << QByteArray("mappings left by threads: 0\n") << true;
     QTest::newRow("library without Run") << withoutRun << QStringList() << 255
                                          << QByteArray("unload Core") << false;
 }
