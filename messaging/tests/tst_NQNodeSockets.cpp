@@ -297,8 +297,12 @@ void tst_NQNodeSockets::stopFromCallbackThenUnload()
         if (!process.waitForLine(QStringLiteral("unloaded 1")))
             process.dump();
         QVERIFY(process.lines().contains(QStringLiteral("self-stopped")));
+#ifndef __SANITIZE_THREAD__
+        // Under the race detector the library stays mapped after its unload
+        // whatever its threads do.
         QTRY_COMPARE_WITH_TIMEOUT(process.ask(QStringLiteral("mapped"), QStringLiteral("mapped")),
                                   QStringLiteral("0"), 10000);
+#endif
         QTRY_COMPARE_WITH_TIMEOUT(process.ask(QStringLiteral("threads"), QStringLiteral("threads")),
                                   threadsBefore[i], 10000);
         process.command(QStringLiteral("quit"));
