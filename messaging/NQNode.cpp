@@ -73,7 +73,7 @@ void NQNode::release()
 // a window that closes must not hang. A callback that stops its own node
 // cannot wait: the server's end waits for the very thread that runs the
 // callback. There, and past the bound, the thread is retired: freed once it
-// has ended, and waited for before the library is unloaded.
+// has ended, and keeping the library loaded until then.
 void NQNode::dropServer()
 {
     if (!server)

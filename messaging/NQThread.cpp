@@ -1,5 +1,6 @@
 #include "NQThread.h"
 
+#include "platform/LibraryLocation.h"
 #include "platform/ThreadExit.h"
 
 #include <QDebug>
@@ -10,46 +11,39 @@
 
 namespace {
 
-// How long unloading the library waits for threads that are ending. They
-// were told to end before they were retired and have nothing left to wait
-// for; the bound is for a callback that hangs.
-constexpr int unloadWaitMs = 5000;
-
-// The retired threads. A function-local static is destroyed when the library
-// is unloaded (or the process exits), before the library's code goes.
+// Threads that were told to end while a callback on them still ran. Each
+// holds the library until it has ended, so when the library goes (and this
+// function-local static with it) every one of them has finished; the last
+// may be the very thread that lets the library go.
 class Retired
 {
 public:
     ~Retired()
     {
-        if (!reap(QDeadlineTimer(unloadWaitMs)))
-            qWarning() << "NQCore: a stopped node's thread is still running as the library is unloaded";
+        for (NQThread *thread : threads)
+            delete thread;
     }
 
     void add(NQThread *thread)
     {
-        reap(QDeadlineTimer(0));
         const std::lock_guard<std::mutex> locker(mutex);
+        reapFinished();
         threads.push_back(thread);
     }
 
-    // Deletes the threads that are gone by the deadline; true when none is
-    // left.
-    bool reap(QDeadlineTimer deadline)
+private:
+    void reapFinished()
     {
-        const std::lock_guard<std::mutex> locker(mutex);
         for (auto it = threads.begin(); it != threads.end();) {
-            if ((*it)->waitGone(deadline)) {
+            if ((*it)->waitGone(QDeadlineTimer(0))) {
                 delete *it;
                 it = threads.erase(it);
             } else {
                 ++it;
             }
         }
-        return threads.empty();
     }
 
-private:
     std::mutex mutex;
     std::vector<NQThread *> threads;
 };
@@ -82,6 +76,9 @@ NQThread::NQThread(std::function<void()> work)
 
 void NQThread::run()
 {
+    // A user may unload the library while one of its threads still runs a
+    // callback that stopped the node; the thread keeps the code it runs.
+    platform::keepLoadedWhileThreadRuns(reinterpret_cast<const void *>(&retired));
     systemId = platform::currentThreadId();
     if (work)
         work();

@@ -21,9 +21,8 @@ public:
     bool waitGone(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
 
     // Takes over a thread that has been told to end but may still run: it is
-    // deleted once gone. Unloading the library waits for every such thread
-    // (for a few seconds at most), so that none runs the library's code
-    // when it goes.
+    // deleted once gone. Every thread of the library keeps it loaded until
+    // it has ended, so unloading never waits for one.
     static void retire(NQThread *thread);
 
 protected:

@@ -18,4 +18,10 @@ QString libraryPathBeside(const void *address, const QString &bareName);
 // their own code that outlive any unload.
 void keepLoaded(const void *address);
 
+// Keeps the loaded library that contains the address mapped until the
+// calling thread has ended, however it ends and whoever unloads the library
+// meanwhile: the system's own teardown of the thread lets the hold go, after
+// the last of the thread's code in the library has run. Once per thread.
+void keepLoadedWhileThreadRuns(const void *address);
+
 } // namespace platform

@@ -35,7 +35,7 @@ public:
 // stopping the node (a blocking call into the user's thread, a join); it may
 // stop or release its own node itself. The node's threads then end once the
 // callback has returned; the library stays loaded until the last of them has
-// left it: unloading it waits for them (a few seconds at most). A peer that
+// left it, however long that takes, and unloading it never waits. A peer that
 // announces itself again with the same packet while it stays connected is
 // not reported again.
 class INQNodeCallback

@@ -5,14 +5,16 @@
 //   fill NAME CHARS COUNT (numbered packets of CHARS characters) |
 //   received | slow MS (each numbered packet takes MS in the callback) |
 //   memory | tick NAME MS (a "tick" every MS) | gap |
-//   selfstop (the next data's callback stops and releases the node, and the
-//   library is then unloaded)
+//   selfstop [linger] (the next data's callback stops and releases the node,
+//   and the library is then unloaded; lingering, the callback returns only
+//   once the unload has returned) | mapped
 // Reports: "pid N" at launch, "started NAME OK", "online NAME TEXT",
 // "data NAME TEXT" (numbered packets and ticks are only counted),
 // "offline NAME", "stopped", "released", "threads N",
 // "filled ACCEPTED REFUSED", "received N" (numbered packets), "memory KB"
 // (the peak), "gap MS" (the largest between ticks since the last ask),
-// "self-stopped", "unloaded OK", and the faults "wrong-thread" (a callback
+// "self-stopped", "unloaded OK", "mapped 0|1" (whether the library's file is
+// still mapped), and the faults "wrong-thread" (a callback
 // on the main thread), "late-callback" (a callback after stop returned) and
 // "out-of-order" (numbered packets).
 
@@ -63,6 +65,8 @@ public:
     std::atomic<int> received{0};
     // Set on the main thread before the data that it waits for is sent.
     std::atomic<INQNode *> stopOnData{nullptr};
+    static inline std::atomic<bool> lingering{false};
+    static inline std::atomic<bool> unloaded{false};
 
     void onNodeOnline(QString nodeName, INQData *data) override
     {
@@ -122,11 +126,20 @@ private:
         node->stop();
         node->release();
         report(QStringLiteral("self-stopped"));
-        const std::lock_guard<std::mutex> posting(handOver);
-        QMetaObject::invokeMethod(qApp, [] {
-            { const std::lock_guard<std::mutex> taken(handOver); }
-            report(QStringLiteral("unloaded %1").arg(library->unload()));
-        });
+        {
+            const std::lock_guard<std::mutex> posting(handOver);
+            QMetaObject::invokeMethod(qApp, [] {
+                { const std::lock_guard<std::mutex> taken(handOver); }
+                report(QStringLiteral("unloaded %1").arg(library->unload()));
+                unloaded = true;
+            });
+        }
+        // The library's code that called this must still be there after the
+        // unload has returned.
+        QElapsedTimer waited;
+        waited.start();
+        while (lingering && !unloaded && waited.elapsed() < 20000)
+            QThread::msleep(10);
     }
 
     void check()
@@ -208,7 +221,12 @@ public:
         } else if (verb == QLatin1String("gap")) {
             report(QStringLiteral("gap %1").arg(callback.takeGap()));
         } else if (verb == QLatin1String("selfstop")) {
+            Callback::lingering = words.value(1) == QLatin1String("linger");
             callback.stopOnData = std::exchange(node, nullptr);
+        } else if (verb == QLatin1String("mapped")) {
+            QFile maps(QStringLiteral("/proc/self/maps"));
+            const bool mapped = maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libNQCore.so");
+            report(QStringLiteral("mapped %1").arg(int(mapped)));
         } else if (verb == QLatin1String("stop")) {
             node->stop();
             callback.stopped = true;

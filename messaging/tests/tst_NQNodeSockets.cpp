@@ -40,6 +40,7 @@ private slots:
     void killedNodesLeaveNoSocketFiles();
     void unreachableCenterIsReported();
     void slowCenterIsStillReached();
+    void stopFromCallbackThenUnload_data();
     void stopFromCallbackThenUnload();
 
 private:
@@ -262,9 +263,18 @@ void tst_NQNodeSockets::slowCenterIsStillReached()
 // A program may stop and release its node in the node's own callback and
 // unload the library as soon as it hears of it: no thread of the node may
 // then be left, nor anything of the library's waiting to run. Several try,
-// as the threads' ends race the unload.
+// as the threads' ends race the unload. A callback may also go on after the
+// unload has returned, however long: the library goes only after it.
+void tst_NQNodeSockets::stopFromCallbackThenUnload_data()
+{
+    QTest::addColumn<QString>("selfstop");
+    QTest::newRow("callback returns at once") << QStringLiteral("selfstop");
+    QTest::newRow("callback outlives the unload") << QStringLiteral("selfstop linger");
+}
+
 void tst_NQNodeSockets::stopFromCallbackThenUnload()
 {
+    QFETCH(QString, selfstop);
     constexpr int processes = 4;
     std::vector<std::unique_ptr<NodeProcess>> nodes;
     std::vector<std::unique_ptr<RawPeer>> peers;
@@ -274,7 +284,7 @@ void tst_NQNodeSockets::stopFromCallbackThenUnload()
         NodeProcess &process = *nodes.back();
         process.launch();
         threadsBefore.push_back(process.ask(QStringLiteral("threads"), QStringLiteral("threads")));
-        process.command(QStringLiteral("start\nonline self\nselfstop"));
+        process.command(QStringLiteral("start\nonline self\n") + selfstop);
         QVERIFY(process.waitForLine(QStringLiteral("started %1 1").arg(process.name()), 60000));
         // Once answered, the node is set to stop on the next data.
         QVERIFY(!process.ask(QStringLiteral("received"), QStringLiteral("received")).isNull());
@@ -287,10 +297,14 @@ void tst_NQNodeSockets::stopFromCallbackThenUnload()
         if (!process.waitForLine(QStringLiteral("unloaded 1")))
             process.dump();
         QVERIFY(process.lines().contains(QStringLiteral("self-stopped")));
-        const QString threads = process.ask(QStringLiteral("threads"), QStringLiteral("threads"));
-        if (threads != threadsBefore[i])
-            process.dump();
-        QCOMPARE(threads, threadsBefore[i]);
+#ifndef __SANITIZE_THREAD__
+        // Under the race detector the library stays mapped after its unload
+        // whatever its threads do.
+        QTRY_COMPARE_WITH_TIMEOUT(process.ask(QStringLiteral("mapped"), QStringLiteral("mapped")),
+                                  QStringLiteral("0"), 10000);
+#endif
+        QTRY_COMPARE_WITH_TIMEOUT(process.ask(QStringLiteral("threads"), QStringLiteral("threads")),
+                                  threadsBefore[i], 10000);
         process.command(QStringLiteral("quit"));
         int exitCode = -1;
         const bool ended = process.waitForExit(30000, &exitCode);
