@@ -111,6 +111,7 @@ void NQCenterLink::startCenter()
         std::unique_lock<std::mutex> locker(mutex);
         wake.wait_for(locker, std::chrono::milliseconds(nqnames::centerStartPauseMs),
                       [this] { return decided || stopping; });
+        locker.unlock();
         lockFile->unlock();
     }
     const std::lock_guard<std::mutex> locker(mutex);
