@@ -103,19 +103,22 @@ void NQCenterLink::startCenter()
         qint64 process = 0;
         if (!platform::startDetached(program, {}, &process))
             qWarning() << "NQCenterLink::startCenter start NQCenter.exe failed:" << program;
-        {
-            const std::lock_guard<std::mutex> locker(mutex);
-            starterProcess = process;
-            QMetaObject::invokeMethod(this, "onCenterStarted", Qt::QueuedConnection);
-        }
-        std::unique_lock<std::mutex> locker(mutex);
-        wake.wait_for(locker, std::chrono::milliseconds(nqnames::centerStartPauseMs),
-                      [this] { return decided || stopping; });
-        locker.unlock();
+        pauseUntilDecided(process);
         lockFile->unlock();
     }
     const std::lock_guard<std::mutex> locker(mutex);
     QMetaObject::invokeMethod(this, "onStarterEnded", Qt::QueuedConnection);
+}
+
+// The server's thread asks for the center meanwhile, and says when the
+// attempt is decided.
+void NQCenterLink::pauseUntilDecided(qint64 process)
+{
+    std::unique_lock<std::mutex> locker(mutex);
+    starterProcess = process;
+    QMetaObject::invokeMethod(this, "onCenterStarted", Qt::QueuedConnection);
+    wake.wait_for(locker, std::chrono::milliseconds(nqnames::centerStartPauseMs),
+                  [this] { return decided || stopping; });
 }
 
 // False when the node stops first; the first look does not wait.

@@ -50,6 +50,7 @@ private:
 
     void startCenter();
     bool takeLock();
+    void pauseUntilDecided(qint64 process);
     bool pauseUnlessStopping(int ms);
     Q_INVOKABLE void onCenterStarted();
     Q_INVOKABLE void onStarterEnded();
@@ -83,5 +84,6 @@ private:
     bool joined = false;
     // The attempt is over, so the starter need not hold the lock any longer.
     bool decided = false;
+    // The started program, handed to the server's thread.
     qint64 starterProcess = 0;
 };

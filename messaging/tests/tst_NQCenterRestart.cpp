@@ -74,6 +74,9 @@ void tst_NQCenterRestart::startTwoNodes()
     nodes[1]->command(QStringLiteral("start\nonline hello-b"));
     QVERIFY(nodes[0]->waitForLine(QStringLiteral("online %1 hello-b").arg(b), 60000));
     QVERIFY(nodes[1]->waitForLine(QStringLiteral("online %1 hello-a").arg(a), 60000));
+    // The second node's start of the program, which ends at once as a center
+    // runs, can outlast the node's start.
+    QTRY_COMPARE_WITH_TIMEOUT(centerProcessesOfThisTest().size(), 1, 10000);
 }
 
 void tst_NQCenterRestart::nodesRejoinANewCenter_data()
@@ -99,7 +102,6 @@ void tst_NQCenterRestart::nodesRejoinANewCenter()
     for (int i = 0; i < 2; ++i)
         QTRY_VERIFY(nodes[i]->ask(QStringLiteral("gap"), QStringLiteral("gap")).toInt() > 0);
 
-    QCOMPARE(centerProcessesOfThisTest().size(), 1);
     QList<qint64> killed;
     QDeadlineTimer deadline(20000);
     while (killed.size() < kills) {
