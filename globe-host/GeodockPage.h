@@ -15,7 +15,7 @@ class GeodockPage : public QWidget
     Q_OBJECT
 
 public:
-    // Starts the messaging node (blocks for at least three seconds) and the
+    // Starts the messaging node (blocks while it joins the center) and the
     // viewer.
     explicit GeodockPage(QWidget *parent = nullptr);
     ~GeodockPage() override;

@@ -19,7 +19,7 @@ class NQXServer : public NQXNode
     friend class TestNQXServer;
 
 public:
-    // Starts the messaging node, which blocks for at least three seconds.
+    // Starts the messaging node, which blocks while it joins the center.
     // Neither announces nor launches: call upline() and launchClient().
     explicit NQXServer(QString linkName, QObject *parent = nullptr);
     ~NQXServer() override;

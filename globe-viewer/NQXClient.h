@@ -15,7 +15,7 @@ class NQXClient : public NQXNode
     Q_OBJECT
 
 public:
-    // Blocks while the messaging node starts (at least 3 s).
+    // Blocks while the messaging node starts and joins the center.
     NQXClient(WId windowHandle, QString linkName, QString serverLinkName, QObject *parent);
 
 signals:

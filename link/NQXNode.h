@@ -20,7 +20,7 @@ class NQXNode : public QObject, public INQNodeCallback
 
 public:
     // Starts the messaging node; blocks the calling thread while it joins
-    // the center (at least 3 s). Without the messaging library the link is
+    // the center. Without the messaging library the link is
     // not started: nothing is announced, sent or received.
     explicit NQXNode(QString linkName, QObject *parent = nullptr);
     ~NQXNode() override;

@@ -25,8 +25,9 @@ inline QString meetingPath(const QString &folder, const QString &name)
     return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + name;
 }
 
-// The pause after starting the center lets a fresh center reach its listen;
-// the wait covers a center that is slow to accept.
+// The pause after starting the center lets a fresh center reach its listen,
+// and ends as soon as a center accepts; the wait covers a center that is slow
+// to come up or to accept.
 constexpr int centerStartPauseMs = 3000;
 constexpr int centerConnectWaitMs = 30000;
 // How often a node asks again for a center that is not listening yet.

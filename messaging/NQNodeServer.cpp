@@ -1,22 +1,18 @@
 #include "NQNodeServer.h"
 
+#include "NQCenterLink.h"
 #include "NQDispatcher.h"
 #include "NQLogging.h"
 #include "NQNames.h"
 #include "NQThread.h"
 #include "platform/LocalServerName.h"
-#include "platform/Locate.h"
 #include "platform/ProcessWatch.h"
-#include "platform/StartDetached.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QLocalServer>
-#include <QLockFile>
-#include <QDeadlineTimer>
 #include <QThread>
-#include <QTimer>
 #include <QVarLengthArray>
 
 namespace {
@@ -34,19 +30,16 @@ constexpr qint64 heldReadBytes = 64 * 1024;
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     : thread(new NQThread)
     , server(new QLocalServer(this))
-    , centerSocket(new QLocalSocket(this))
     , folder(nqnames::meetingFolder())
-    , lockFile(new QLockFile(nqnames::meetingPath(folder, nqnames::lockFileName())))
+    , center(new NQCenterLink(folder, this))
     , dispatcher(new NQDispatcher(callback))
-    , centerTimer(new QTimer(this))
     , outbox(this, staticMetaObject, "sendHandedOff()")
     , outgoing(peerUnsentMark)
     , drained(this, staticMetaObject, "resumeDrained()")
 {
     nodeName = QString::number(QCoreApplication::applicationPid());
     nameField = NQFrame::encodeName(nodeName);
-    centerTimer->setSingleShot(true);
-    connect(centerTimer, &QTimer::timeout, this, &NQNodeServer::askCenter);
+    connect(center, &NQCenterLink::centerReached, this, &NQNodeServer::onCenterReached);
     dispatcher->onDrained([this](const QString &peer) { drained.push(peer); });
     // The thread ends when this object is destroyed on it; the node frees
     // the thread's object once it has ended.
@@ -78,14 +71,7 @@ NQNodeServer::~NQNodeServer()
         closeSocket(socket);
     server->close();
     delete dispatcher;
-    // The starter was told to stop, and drops its waits at once.
-    if (centerStarter) {
-        centerStarter->waitGone();
-        { const std::lock_guard<std::mutex> ended(stopMutex); }
-        delete centerStarter;
-    }
-    delete lockFile;
-    { const std::lock_guard<std::mutex> stopped(stopMutex); }
+    delete center;
     thread->quit();
 }
 
@@ -94,20 +80,14 @@ void NQNodeServer::detachCallback()
     dispatcher->detachCallback();
 }
 
-// Wakes a waiting user under the lock: the server is deleted only after
-// this, and its destructor takes the lock too, so the wake-up is over before
-// the condition goes (ThreadSanitizer sees no order through Qt's queue).
 void NQNodeServer::requestStop()
 {
-    const std::lock_guard<std::mutex> locker(stopMutex);
-    stopping = true;
-    stopWake.notify_all();
+    center->requestStop();
 }
 
 void NQNodeServer::waitUntilJoined()
 {
-    std::unique_lock<std::mutex> locker(stopMutex);
-    stopWake.wait(locker, [this] { return joined || stopping; });
+    center->waitUntilJoined();
 }
 
 bool NQNodeServer::start()
@@ -119,7 +99,7 @@ bool NQNodeServer::start()
         return false;
     }
     removeLeftoverSockets();
-    connectCenter();
+    center->connectCenter();
     return true;
 }
 
@@ -127,7 +107,7 @@ void NQNodeServer::online(QByteArray data)
 {
     onlinePacket = NQFrame::encode(nameField, data);
     // Kept even without a center: peers that announce later get it directly.
-    if (centerSocket && centerConnected)
+    if (centerSocket)
         centerSocket->write(onlinePacket);
 }
 
@@ -408,132 +388,15 @@ void NQNodeServer::onSocketStateChanged(QLocalSocket::LocalSocketState state)
         closeSocket(qobject_cast<QLocalSocket *>(sender()));
 }
 
-void NQNodeServer::connectCenter()
+void NQNodeServer::onCenterReached(QLocalSocket *socket)
 {
-    if (!centerSocket)
-        centerSocket = new QLocalSocket(this);
-    watchSocket(centerSocket);
-    connect(centerSocket, &QLocalSocket::connected, this, &NQNodeServer::onCenterConnected);
-    connect(centerSocket, &QLocalSocket::errorOccurred, this, &NQNodeServer::onCenterError);
-    startCenterAside();
-}
-
-void NQNodeServer::startCenterAside()
-{
-    centerStep = CenterStep::Starting;
-    centerStarter = new NQThread([this] {
-        const bool started = startCenter();
-        const std::lock_guard<std::mutex> locker(stopMutex);
-        centerStarted = started;
-        QMetaObject::invokeMethod(this, "onCenterStarted", Qt::QueuedConnection);
-    });
-    centerStarter->start(QThread::InheritPriority);
-}
-
-// On the starter's thread. The lock keeps nodes that start together from
-// starting the center all at once. It covers the start and the pause in
-// which a new center reaches its listen, and not the wait for the
-// connection: a lock held longer than its stale time is taken for a dead
-// node's and removed by the next node, whose own lock the first would then
-// remove in turn.
-bool NQNodeServer::startCenter()
-{
-    // A zero pause only asks whether the node is stopping already.
-    if (!pauseUnlessStopping(0))
-        return false;
-    while (!lockFile->tryLock(0)) {
-        if (!pauseUnlessStopping(nqnames::centerRetryPauseMs))
-            return false;
-    }
-    const QString program = platform::programPath(nqnames::centerProgram());
-    if (!platform::startDetached(program, {}))
-        qWarning() << "NQNodeServer::connectCenter start NQCenter.exe failed:" << program;
-    const bool paused = pauseUnlessStopping(nqnames::centerStartPauseMs);
-    lockFile->unlock();
-    return paused;
-}
-
-// False when the node stops first.
-bool NQNodeServer::pauseUnlessStopping(int ms)
-{
-    std::unique_lock<std::mutex> locker(stopMutex);
-    return !stopWake.wait_for(locker, std::chrono::milliseconds(ms), [this] { return stopping; });
-}
-
-// The starter's last step is under the lock, so taking the lock here first
-// orders its end before the thread's object goes (ThreadSanitizer sees no
-// order in waiting for a thread through Qt).
-void NQNodeServer::onCenterStarted()
-{
-    bool started = false;
-    {
-        const std::lock_guard<std::mutex> locker(stopMutex);
-        started = centerStarted;
-    }
-    centerStarter->waitGone();
-    delete centerStarter;
-    centerStarter = nullptr;
-    if (!started) {
-        centerStep = CenterStep::Idle;
-        return;
-    }
-    centerStep = CenterStep::Connecting;
-    centerDeadline.setRemainingTime(nqnames::centerConnectWaitMs);
-    askCenter();
-}
-
-// A center that is still starting (a loaded machine can take longer than the
-// pause before connecting) has no server to connect to yet, and a local
-// connect to a missing server fails at once. Asking again until the
-// connection wait is over keeps the node from giving up on a center that
-// is merely slow.
-void NQNodeServer::askCenter()
-{
-    if (centerDeadline.hasExpired()) {
-        joinCenter(false);
-        return;
-    }
-    if (centerSocket->state() == QLocalSocket::UnconnectedState)
-        centerSocket->connectToServer(nqnames::meetingPath(folder, nqnames::centerServerName()),
-                                      QIODevice::ReadWrite);
-    // The outcome may have come within the call.
-    if (centerStep == CenterStep::Connecting)
-        centerTimer->start(int(qMin<qint64>(centerDeadline.remainingTime(), nqnames::centerRetryPauseMs)));
-}
-
-void NQNodeServer::onCenterConnected()
-{
-    if (centerStep == CenterStep::Connecting)
-        joinCenter(true);
-}
-
-void NQNodeServer::onCenterError(QLocalSocket::LocalSocketError error)
-{
-    const bool notYetListening = error == QLocalSocket::ServerNotFoundError
-                                 || error == QLocalSocket::ConnectionRefusedError;
-    if (centerStep == CenterStep::Connecting && !notYetListening)
-        joinCenter(false);
-}
-
-void NQNodeServer::joinCenter(bool reached)
-{
-    centerTimer->stop();
-    centerStep = CenterStep::Idle;
-    centerConnected = reached;
-    if (!reached) {
-        qWarning() << "NQNodeServer::connectCenter NQCenter not reached:" << centerSocket->errorString();
-        // Left unconnected: a connect still under way would otherwise count
-        // as a center that can be replaced.
-        centerSocket->abort();
-    } else if (!onlinePacket.isEmpty()) {
-        // Back on a new center: a peer that announced itself while this node
-        // was between centers never reached it, and would never learn of it
-        // either. Peers that know this node already do not report it again.
-        centerSocket->write(onlinePacket);
-    }
-    const std::lock_guard<std::mutex> locker(stopMutex);
-    joined = true;
-    stopWake.notify_all();
+    centerSocket = socket;
+    watchSocket(socket);
+    // Back on a new center: a peer that announced itself while this node
+    // was between centers never reached it, and would never learn of it
+    // either. Peers that know this node already do not report it again.
+    if (!onlinePacket.isEmpty())
+        socket->write(onlinePacket);
 }
 
 void NQNodeServer::connectNode(const QString &name)
@@ -563,9 +426,6 @@ void NQNodeServer::closeSocket(QLocalSocket *socket)
     const bool isCenter = socket && socket == centerSocket;
     if (!socket || !(isCenter || pending.contains(socket) || socketNames.contains(socket)))
         return;
-    // A center that was never reached has nothing to replace.
-    if (isCenter && !centerConnected && !closing)
-        return;
     qDebug() << "NQNodeServer::closeSocket";
     if (held.remove(socket) && !closing)
         drainHeld(socket);
@@ -574,16 +434,14 @@ void NQNodeServer::closeSocket(QLocalSocket *socket)
     if (!closing)
         logDropped("NQNodeServer::closeSocket", dropUnsent(socket), socketNames.value(socket));
     if (isCenter) {
-        centerConnected = false;
         centerSocket = nullptr;
+        center->lost();
     } else if (!pending.remove(socket)) {
         forgetPeer(socket);
     }
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
-    if (isCenter && !closing)
-        connectCenter();
 }
 
 // A peer can have two sockets here: the one this node opened when it learned

@@ -5,7 +5,6 @@
 #include "NQHandOff.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QHash>
 #include <QLocalSocket>
 #include <QMap>
@@ -13,20 +12,17 @@
 #include <QSet>
 #include <QString>
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 
 class INQNodeCallback;
+class NQCenterLink;
 class NQDispatcher;
 class QLocalServer;
-class QLockFile;
-class QTimer;
 class NQThread;
 
 // Everything of a node that touches sockets, on a thread of its own: the
-// local server that peers connect to, the connection to the center, the
-// direct sockets to peers and the lock that serialises starting the center.
+// local server that peers connect to, the connection to the center (found
+// by its link), and the direct sockets to peers.
 class NQNodeServer : public QObject
 {
     Q_OBJECT
@@ -90,15 +86,7 @@ private:
     void logDropped(const char *where, int packets, const QString &peer);
     void readSocket(QLocalSocket *socket);
     void drainHeld(QLocalSocket *socket);
-    void connectCenter();
-    void startCenterAside();
-    bool startCenter();
-    Q_INVOKABLE void onCenterStarted();
-    bool pauseUnlessStopping(int ms);
-    void askCenter();
-    void onCenterConnected();
-    void onCenterError(QLocalSocket::LocalSocketError error);
-    void joinCenter(bool reached);
+    void onCenterReached(QLocalSocket *socket);
     bool isPeerName(const QString &name);
     void removeLeftoverSockets();
     void connectNode(const QString &name);
@@ -118,7 +106,8 @@ private:
     QByteArray nameField;
     NQThread *thread;
     QLocalServer *server;
-    QLocalSocket *centerSocket;
+    // The reached center's socket; null while a center is being found.
+    QLocalSocket *centerSocket = nullptr;
     QSet<QLocalSocket *> pending;
     QMap<QString, QLocalSocket *> nodeSockets;
     QMap<QLocalSocket *, QString> socketNames;
@@ -127,33 +116,15 @@ private:
     // The user's own folder that the node's names lie in; empty when the
     // user has none, and then the node cannot start.
     QString folder;
-    QLockFile *lockFile;
+    NQCenterLink *center;
     NQDispatcher *dispatcher;
 
-    // Only a center connection that was established is replaced when it
-    // closes; a center that could not be reached is not retried.
-    bool centerConnected = false;
-    // Nothing that waits runs on the server's thread, so that the direct
-    // sockets keep flowing while a center is found: the start lock (whose
-    // taking writes through to the disk) and starting the program run on a
-    // thread of their own, and the connection is asked for in timed steps.
-    enum class CenterStep { Idle, Starting, Connecting };
-    CenterStep centerStep = CenterStep::Idle;
-    QTimer *centerTimer;
-    QDeadlineTimer centerDeadline;
-    NQThread *centerStarter = nullptr;
     // Set while being destroyed: closing the center socket then is no loss.
     bool closing = false;
     QHash<QLocalSocket *, NQFrameReader> readers;
     // Sockets this node opened to peers before it announced itself, on which
     // nothing has been written yet.
     QSet<QLocalSocket *> unannounced;
-    // Between the user's thread, which waits in start, and the server's.
-    std::mutex stopMutex;
-    std::condition_variable stopWake;
-    bool stopping = false;
-    bool joined = false;
-    bool centerStarted = false;
     NQHandOff<Outgoing> outbox;
     // Bytes handed off to each peer and not yet taken by the system.
     NQBacklog outgoing;

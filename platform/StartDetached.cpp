@@ -4,7 +4,7 @@
 
 namespace platform {
 
-bool startDetached(const QString &program, const QStringList &arguments)
+bool startDetached(const QString &program, const QStringList &arguments, qint64 *processId)
 {
     QProcess process;
     process.setProgram(program);
@@ -12,7 +12,7 @@ bool startDetached(const QString &program, const QStringList &arguments)
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
-    return process.startDetached();
+    return process.startDetached(processId);
 }
 
 } // namespace platform

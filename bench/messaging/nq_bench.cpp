@@ -11,12 +11,17 @@
 // which changes by the second, weighs on all of them alike; a ratio is the
 // median of the ratios within each block.
 //
+// Then a node's start against the center that listens by then, beside the
+// floor of a bare connect to the center's socket, the median of 20 each.
+//
 //   nq_bench [packets] [rounds]  2>/dev/null   (log lines go to stderr)
 //
-// It runs itself once more with --peer, as the side that echoes and counts.
+// It runs itself once more with --peer, as the side that echoes and counts,
+// and with --starts, as a process whose node name is free for new nodes.
 
 #include "FloorNode.h"
 #include "INQCore.h"
+#include "NQNames.h"
 #include "NQTestPacket.h"
 #include "ZmqPair.h"
 
@@ -300,6 +305,58 @@ int runPeer(const QString &base, int packets)
         endRun(1);
     control->start();
     return QCoreApplication::exec();
+}
+
+// --- node starts ----------------------------------------------------------
+
+constexpr int starts = 20;
+
+// In a process of its own: a node is named by its process, and the driver's
+// holds the name. Prints the two medians in milliseconds.
+int runStarts()
+{
+    INQCore *core = loadCore();
+    const QString center = nqnames::meetingPath(nqnames::meetingFolder(), nqnames::centerServerName());
+    std::vector<double> nodeStarts, connects;
+    QElapsedTimer timer;
+    for (int i = 0; i < starts; ++i) {
+        QLocalSocket socket;
+        timer.start();
+        socket.connectToServer(center);
+        if (!socket.waitForConnected(replyWaitMs))
+            endRun(1);
+        connects.push_back(timer.nsecsElapsed() / 1e6);
+        socket.abort();
+
+        INQNode *node = core->createNode();
+        timer.start();
+        const bool started = node->start(nullptr);
+        nodeStarts.push_back(timer.nsecsElapsed() / 1e6);
+        node->stop();
+        node->release();
+        if (!started)
+            endRun(1);
+    }
+    std::printf("%f %f\n", median(nodeStarts), median(connects));
+    endRun(0);
+}
+
+// Runs the starts while the driver's node keeps the center up.
+QString startLine()
+{
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--starts")});
+    const QList<QByteArray> medians = process.waitForFinished(streamWaitMs) && process.exitCode() == 0
+                                          ? process.readAllStandardOutput().simplified().split(' ')
+                                          : QList<QByteArray>();
+    if (medians.size() != 2)
+        return QStringLiteral("node start against a listening center: could not be measured");
+    return QStringLiteral("node start against a listening center: %1 ms, median of %2 (floor, a bare connect "
+                          "to the center: %3 ms)")
+        .arg(medians[0].toDouble(), 0, 'f', 2)
+        .arg(starts)
+        .arg(medians[1].toDouble(), 0, 'f', 3);
 }
 
 // --- the measuring side ---------------------------------------------------
@@ -669,7 +726,7 @@ int runDriver(int packets, int rounds)
     std::printf("%d blocks of %d round trips and %d one-way streams per system, taking turns; %s\n\n",
                 rounds * blocksPerRound, blockRoundTrips, rounds, qPrintable(loadLine()));
     printTable(driver.results(), packets);
-    std::printf("\n");
+    std::printf("\n%s\n\n", qPrintable(startLine()));
     printGoals(driver.results());
     endRun(0);
 }
@@ -682,6 +739,8 @@ int main(int argc, char *argv[])
     const QStringList arguments = app.arguments();
     if (arguments.value(1) == QLatin1String("--peer"))
         return runPeer(arguments.value(2), arguments.value(3).toInt());
+    if (arguments.value(1) == QLatin1String("--starts"))
+        return runStarts();
     const int packets = arguments.size() > 1 ? arguments.value(1).toInt() : 200000;
     const int rounds = arguments.size() > 2 ? arguments.value(2).toInt() : 3;
     return runDriver(packets, rounds);

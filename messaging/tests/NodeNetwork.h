@@ -5,9 +5,10 @@
 #include <QtTest>
 
 #include <memory>
+#include <vector>
 
-// Three node processes and what a test asks of them together. Node i
-// announces itself with the text "hello-i".
+// Node processes, three unless a test asks for more, and what a test asks of
+// them together. Node i announces itself with the text "hello-i".
 inline QString startAndAnnounce(int index)
 {
     return QStringLiteral("start\nonline hello-%1").arg(index);
@@ -15,12 +16,14 @@ inline QString startAndAnnounce(int index)
 
 struct NodeNetwork
 {
-    std::unique_ptr<NodeProcess> nodes[3];
+    std::vector<std::unique_ptr<NodeProcess>> nodes = std::vector<std::unique_ptr<NodeProcess>>(3);
 
     NodeProcess &operator[](int i) { return *nodes[i]; }
+    int size() const { return int(nodes.size()); }
 
-    void launch(const QProcessEnvironment &environment = NodeProcess::nodeEnvironment())
+    void launch(const QProcessEnvironment &environment = NodeProcess::nodeEnvironment(), int count = 3)
     {
+        nodes.resize(count);
         for (auto &node : nodes) {
             node = std::make_unique<NodeProcess>(QStringLiteral(STATION_TESTS_DIR "/nq_test_node"),
                                                  QStringList(), environment);
@@ -32,18 +35,20 @@ struct NodeNetwork
     bool startTogether()
     {
         launch();
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < size(); ++i)
             nodes[i]->command(startAndAnnounce(i));
         return allMet();
     }
 
-    // Every node saw both others announce themselves, by name and text.
+    // Every node saw every other announce itself, by name and text.
     bool allMet(int timeoutMs = 60000)
     {
-        for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j) {
+        const QDeadlineTimer deadline(timeoutMs);
+        for (int i = 0; i < size(); ++i) {
+            for (int j = 0; j < size(); ++j) {
                 if (i != j && !nodes[i]->waitForLine(
-                        QStringLiteral("online %1 hello-%2").arg(nodes[j]->name()).arg(j), timeoutMs))
+                        QStringLiteral("online %1 hello-%2").arg(nodes[j]->name()).arg(j),
+                        int(deadline.remainingTime())))
                     return false;
             }
         }

@@ -30,34 +30,45 @@ void tst_NQDiscovery::discovery_data()
     QTest::addColumn<bool>("together");
     QTest::addColumn<QList<int>>("order");
     QTest::addColumn<QString>("logRules");
-    QTest::newRow("one after another") << false << QList<int>{0, 1, 2} << QString();
-    QTest::newRow("one after another, reversed") << false << QList<int>{2, 1, 0} << QString();
+    QTest::addColumn<int>("meetWithinMs");
+    QTest::newRow("one after another") << false << QList<int>{0, 1, 2} << QString() << 60000;
+    QTest::newRow("one after another, reversed") << false << QList<int>{2, 1, 0} << QString() << 60000;
     QTest::newRow("all at once, no lines for each read")
-        << true << QList<int>{1, 0, 2} << QStringLiteral("nq.socket.debug=false");
+        << true << QList<int>{1, 0, 2} << QStringLiteral("nq.socket.debug=false") << 60000;
+    QTest::newRow("twelve at once") << true << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11} << QString() << 15000;
 }
 
 // Whatever the order, every pair ends with exactly one direct socket: the
 // node that learns of a later one connects, the later one only accepts.
-// The line logged for each read can be switched off alone.
+// The line logged for each read can be switched off alone. A node starts
+// as soon as the center takes it: at once when one is listening, and nodes
+// started together meet within seconds.
 void tst_NQDiscovery::discovery()
 {
     QFETCH(bool, together);
     QFETCH(QList<int>, order);
     QFETCH(QString, logRules);
+    QFETCH(int, meetWithinMs);
     QProcessEnvironment environment = NodeProcess::nodeEnvironment();
     if (!logRules.isEmpty())
         environment.insert(QStringLiteral("QT_LOGGING_RULES"), logRules);
-    net.launch(environment);
+    net.launch(environment, order.size());
+    QElapsedTimer sinceFirst, clock;
+    sinceFirst.start();
+    clock.start();
     for (int i : order) {
         net[i].command(startAndAnnounce(i));
-        if (!together)
+        if (!together) {
             QVERIFY(net[i].waitForLine(QStringLiteral("started %1 1").arg(net[i].name()), 60000));
+            QVERIFY2(i == order.first() || clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+            clock.start();
+        }
     }
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < net.size(); ++i)
         QVERIFY(net[i].waitForLine(QStringLiteral("started %1 1").arg(net[i].name()), 60000));
-    QVERIFY(net.allMet());
-    QCOMPARE(net.acceptedSockets(), 3);
-    for (int i = 0; i < 3; ++i)
+    QVERIFY(net.allMet(int(qMax<qint64>(0, meetWithinMs - sinceFirst.elapsed()))));
+    QCOMPARE(net.acceptedSockets(), net.size() * (net.size() - 1) / 2);
+    for (int i = 0; i < net.size(); ++i)
         QCOMPARE(net[i].countErrors(QStringLiteral("NQNodeServer::onSocketReadyRead")) > 0, logRules.isEmpty());
 }
 
