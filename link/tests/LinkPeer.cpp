@@ -11,18 +11,25 @@
 //   send <link name> <JSON object>      through the link node
 //   set <link name> <any text>          a set call with that value, as is
 //   get <link name> <any text>          a get call with that value
+//   flood <link name> <count> <chars>   numbered calls of that many padding
+//                                       characters, sent as fast as it can
+//   busy | free                         this node's thread is held until free
+//   count                               the numbered calls received so far
 //   quit
 // What the node reports goes to standard output, one line each, fields
 // separated by tabs: "ready", "online\t<link>", "data\t<link>\t<compact JSON>",
-// "offline\t<link>".
+// "offline\t<link>"; numbered calls are only counted: "flooded ACCEPTED
+// REFUSED", "count N", and "out-of-order".
 
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QLibrary>
 #include <QStringList>
 
+#include <condition_variable>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -53,7 +60,51 @@ public:
         call.setValue(value);
         node->send(call.to(), &call);
     }
+
+    void flood(const QString &link, int count, int chars)
+    {
+        int accepted = 0;
+        for (int i = 0; node != nullptr && i < count; ++i) {
+            NQ_SET_RPCPacket call(node->getNodeName(), nodeNameOf(link));
+            const QJsonObject json{{"n", i}, {"pad", QString(chars, '.')}};
+            call.setValue(QString::fromUtf8(QJsonDocument(json).toJson()));
+            accepted += node->send(call.to(), &call);
+        }
+        report({QStringLiteral("flooded %1 %2").arg(accepted).arg(count - accepted)});
+    }
 };
+
+// Set by the input thread, which goes on reading while this node's thread
+// is held.
+std::mutex busyMutex;
+std::condition_variable busyEnded;
+bool busy = false;
+
+void setBusy(bool held)
+{
+    const std::lock_guard<std::mutex> locker(busyMutex);
+    busy = held;
+    busyEnded.notify_all();
+}
+
+void waitWhileBusy()
+{
+    std::unique_lock<std::mutex> locker(busyMutex);
+    busyEnded.wait(locker, [] { return !busy; });
+}
+
+int received = 0;
+int lastNumber = -1;
+
+// Refused calls leave gaps in the numbers, never a step back.
+void countNumbered(const QJsonObject &json)
+{
+    const int number = json.value("n").toInt();
+    if (number <= lastNumber)
+        report({"out-of-order"});
+    lastNumber = number;
+    ++received;
+}
 
 void runCommand(PeerNode &peer, const QString &line)
 {
@@ -66,6 +117,12 @@ void runCommand(PeerNode &peer, const QString &line)
         peer.sendCall<NQ_SET_RPCPacket>(link, rest);
     else if (verb == "get")
         peer.sendCall<NQ_GET_RPCPacket>(link, rest);
+    else if (verb == "flood")
+        peer.flood(link, rest.section(' ', 0, 0).toInt(), rest.section(' ', 1, 1).toInt());
+    else if (verb == "busy")
+        waitWhileBusy();
+    else if (verb == "count")
+        report({QStringLiteral("count %1").arg(received)});
     else if (verb == "quit")
         QCoreApplication::quit();
 }
@@ -97,6 +154,8 @@ int main(int argc, char *argv[])
     QObject::connect(peer.get(), &NQXNode::nodeOnline, [](QString link) { report({"online", link}); });
     QObject::connect(peer.get(), &NQXNode::nodeOffline, [](QString link) { report({"offline", link}); });
     QObject::connect(peer.get(), &NQXNode::dataRecvied, [](QString link, QJsonObject json) {
+        if (json.contains("n"))
+            return countNumbered(json);
         report({"data", link, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact))});
     });
     if (!args.contains("--silent"))
@@ -108,6 +167,10 @@ int main(int argc, char *argv[])
         std::string line;
         while (std::getline(std::cin, line)) {
             const QString command = QString::fromStdString(line);
+            if (command == "busy" || command == "free")
+                setBusy(command == "busy");
+            if (command == "free")
+                continue;
             QMetaObject::invokeMethod(target, [target, command] { runCommand(*target, command); });
         }
         QMetaObject::invokeMethod(target, [] { QCoreApplication::quit(); });
