@@ -11,10 +11,8 @@
 //   send <link name> <JSON object>      through the link node
 //   set <link name> <any text>          a set call with that value, as is
 //   get <link name> <any text>          a get call with that value
-//   flood <link name> <count> <chars>   numbered calls of that many padding
-//                                       characters, sent as fast as it can
-//   busy | free                         this node's thread is held until free
-//   count                               the numbered calls received so far
+//   flood <link name> <count> <chars>   numbered calls, as fast as it can
+//   busy | free | count                 hold this node's thread until free
 //   quit
 // What the node reports goes to standard output, one line each, fields
 // separated by tabs: "ready", "online\t<link>", "data\t<link>\t<compact JSON>",
@@ -26,12 +24,14 @@
 #include <QLibrary>
 #include <QStringList>
 
-#include <condition_variable>
+#include <QThread>
+
+#include <atomic>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "NQXNode.h"
 #include "NQ_GET_RPCPacket.h"
@@ -76,35 +76,9 @@ public:
 
 // Set by the input thread, which goes on reading while this node's thread
 // is held.
-std::mutex busyMutex;
-std::condition_variable busyEnded;
-bool busy = false;
-
-void setBusy(bool held)
-{
-    const std::lock_guard<std::mutex> locker(busyMutex);
-    busy = held;
-    busyEnded.notify_all();
-}
-
-void waitWhileBusy()
-{
-    std::unique_lock<std::mutex> locker(busyMutex);
-    busyEnded.wait(locker, [] { return !busy; });
-}
-
+std::atomic<bool> busy{false};
 int received = 0;
 int lastNumber = -1;
-
-// Refused calls leave gaps in the numbers, never a step back.
-void countNumbered(const QJsonObject &json)
-{
-    const int number = json.value("n").toInt();
-    if (number <= lastNumber)
-        report({"out-of-order"});
-    lastNumber = number;
-    ++received;
-}
 
 void runCommand(PeerNode &peer, const QString &line)
 {
@@ -120,7 +94,8 @@ void runCommand(PeerNode &peer, const QString &line)
     else if (verb == "flood")
         peer.flood(link, rest.section(' ', 0, 0).toInt(), rest.section(' ', 1, 1).toInt());
     else if (verb == "busy")
-        waitWhileBusy();
+        while (busy)
+            QThread::msleep(10);
     else if (verb == "count")
         report({QStringLiteral("count %1").arg(received)});
     else if (verb == "quit")
@@ -154,8 +129,13 @@ int main(int argc, char *argv[])
     QObject::connect(peer.get(), &NQXNode::nodeOnline, [](QString link) { report({"online", link}); });
     QObject::connect(peer.get(), &NQXNode::nodeOffline, [](QString link) { report({"offline", link}); });
     QObject::connect(peer.get(), &NQXNode::dataRecvied, [](QString link, QJsonObject json) {
-        if (json.contains("n"))
-            return countNumbered(json);
+        if (json.contains("n")) {
+            // Refused calls leave gaps in the numbers, never a step back.
+            const int number = json.value("n").toInt();
+            if (number <= std::exchange(lastNumber, number))
+                report({"out-of-order"});
+            return void(++received);
+        }
         report({"data", link, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact))});
     });
     if (!args.contains("--silent"))
@@ -168,7 +148,7 @@ int main(int argc, char *argv[])
         while (std::getline(std::cin, line)) {
             const QString command = QString::fromStdString(line);
             if (command == "busy" || command == "free")
-                setBusy(command == "busy");
+                busy = command == "busy";
             if (command == "free")
                 continue;
             QMetaObject::invokeMethod(target, [target, command] { runCommand(*target, command); });

@@ -88,7 +88,6 @@ FullServer::FullServer(const QString &path)
     ::connect(filler, reinterpret_cast<const sockaddr *>(&address), sizeof(address));
 }
 
-
 FullServer::~FullServer()
 {
     ::close(filler);
