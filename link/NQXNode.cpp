@@ -3,12 +3,17 @@
 #include <QJsonDocument>
 #include <QTimer>
 
+#include "HandOverBound.h"
 #include "NQCoreLibrary.h"
 #include "NQOnlinePacket.h"
 #include "NQ_SET_RPCPacket.h"
 #include "NodeCallbackGuard.h"
 
 namespace {
+
+// What this node's thread may have yet to handle, as a messaging node may
+// hold for one peer.
+constexpr qint64 handOverMark = 4 * 1024 * 1024;
 
 // Owns a received packet while its notice waits for this node's thread. When
 // the wait is cut short because the link node is destroyed, the queued call
@@ -54,6 +59,7 @@ NQXNode::NQXNode(QString linkName, QObject *parent)
     , node(nullptr)
     , linkName(linkName)
     , guard(new NodeCallbackGuard(this))
+    , bound(std::make_shared<HandOverBound>(handOverMark))
 {
     INQCore *nqCore = core();
     if (nqCore == nullptr)
@@ -67,6 +73,8 @@ NQXNode::~NQXNode()
     // Detach first: a notice already on its way then finishes scheduling its
     // hop before this object goes, and none starts afterwards. The core calls
     // nothing once stop() has returned, so the guard may go with this object.
+    // A notice waiting for room holds the guard: it is let go first.
+    bound->close();
     guard->detach();
     if (node != nullptr) {
         node->stop();
@@ -98,9 +106,12 @@ void NQXNode::onNodeOffline(QString nodeName)
 
 void NQXNode::hop(QString nodeName, INQData *data, PacketHandler handler)
 {
+    const qint64 bytes = data != nullptr ? data->toByteArray().size() : 0;
+    bound->enter(bytes);
     auto packet = std::make_shared<PendingPacket>(data);
-    QTimer::singleShot(0, this, [this, handler, nodeName, packet] {
+    QTimer::singleShot(0, this, [this, handler, nodeName, packet, bound = bound, bytes] {
         (this->*handler)(nodeName, packet->take());
+        bound->leave(bytes);
     });
 }
 

@@ -9,6 +9,7 @@
 
 #include "INQCore.h"
 
+class HandOverBound;
 class NodeCallbackGuard;
 
 // A messaging node that talks in link names and JSON objects. It announces
@@ -26,7 +27,8 @@ public:
     ~NQXNode() override;
 
     // Called on the messaging node's dispatcher thread; each moves the
-    // notice to this object's thread and returns at once.
+    // notice to this object's thread, waiting first while this thread has
+    // its mark of packets yet to handle.
     void onNodeOnline(QString nodeName, INQData *data) override;
     void onNodeData(QString nodeName, INQData *data) override;
     void onNodeOffline(QString nodeName) override;
@@ -66,4 +68,6 @@ private:
     void hop(QString nodeName, INQData *data, PacketHandler handler);
 
     std::unique_ptr<NodeCallbackGuard> guard;
+    // Shared with the handed-over calls: a handler may destroy this object.
+    std::shared_ptr<HandOverBound> bound;
 };

@@ -5,6 +5,7 @@
 #include "NQLogging.h"
 #include "NQNames.h"
 #include "NQThread.h"
+#include "platform/LocalConnect.h"
 #include "platform/LocalServerName.h"
 #include "platform/ProcessWatch.h"
 
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QThread>
+#include <QTimer>
 #include <QVarLengthArray>
 
 namespace {
@@ -24,6 +26,12 @@ constexpr qint64 peerUnsentMark = 4 * 1024 * 1024;
 // still read ahead; the rest stays with the system, which makes the peer's
 // writes wait in turn.
 constexpr qint64 heldReadBytes = 64 * 1024;
+// How long a peer that takes no connection yet is asked again, and the
+// pauses between the asks: short at first, since a peer's queue of
+// connections not yet accepted empties quickly.
+constexpr int peerConnectWaitMs = 30000;
+constexpr int peerFirstPauseMs = 10;
+constexpr int peerLongestPauseMs = 500;
 
 } // namespace
 
@@ -34,7 +42,7 @@ NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     , center(new NQCenterLink(folder, this))
     , dispatcher(new NQDispatcher(callback))
     , outbox(this, staticMetaObject, "sendHandedOff()")
-    , outgoing(peerUnsentMark)
+    , window(peerUnsentMark)
     , drained(this, staticMetaObject, "resumeDrained()")
 {
     nodeName = QString::number(QCoreApplication::applicationPid());
@@ -59,11 +67,11 @@ NQNodeServer::~NQNodeServer()
         if (!next.announce && nodeSockets.contains(next.peer))
             ++dropped[next.peer];
     }
-    for (auto it = unsent.cbegin(); it != unsent.cend(); ++it)
-        dropped[it->peer] += int(it->frameEnds.size());
+    const QHash<QString, int> unsentPackets = window.dropAll();
+    for (auto it = unsentPackets.cbegin(); it != unsentPackets.cend(); ++it)
+        dropped[it.key()] += it.value();
     for (auto it = dropped.cbegin(); it != dropped.cend(); ++it)
-        logDropped("NQNodeServer::~NQNodeServer", it.value(), it.key());
-    unsent.clear();
+        NQSendWindow::logDropped("NQNodeServer::~NQNodeServer", it.value(), it.key());
     const QList<QLocalSocket *> sockets = pending.values() + socketNames.keys();
     if (centerSocket)
         closeSocket(centerSocket);
@@ -113,19 +121,14 @@ void NQNodeServer::online(QByteArray data)
 
 void NQNodeServer::send(QString strNodeName, QByteArray data)
 {
-    if (!admit(strNodeName, data))
+    if (!window.admit(strNodeName, nameField, data))
         return;
     // Out now rather than on the next turn of the event loop: a reply is
     // often awaited, and the frame is already whole.
-    if (QLocalSocket *socket = writeFrame(strNodeName, data)) {
-        socket->flush();
-        countLeft(socket);
-    }
+    if (QLocalSocket *socket = writeFrame(strNodeName, data))
+        window.flush(socket);
 }
 
-// Every frame written is counted until its last byte has left the socket:
-// what a peer does not read stays in its socket, up to the peer's mark.
-//
 // A peer takes the first frame on a socket that it accepted for the sender's
 // announcement. On a socket opened before this node announced itself the
 // announcement goes first now; a node that has none yet sends its first
@@ -136,80 +139,26 @@ QLocalSocket *NQNodeServer::writeFrame(const QString &peer, const QByteArray &da
     QLocalSocket *socket = nodeSockets.value(peer);
     const QByteArray frame = NQFrame::encode(nameField, data);
     if (!socket) {
-        outgoing.remove(peer, frame.size());
+        window.cancel(peer, frame.size());
         return nullptr;
     }
-    Unsent &frames = unsent[socket];
-    frames.peer = peer;
-    if (unannounced.remove(socket)) {
-        const QByteArray first = onlinePacket.isEmpty() ? frame : onlinePacket;
-        socket->write(first);
-        outgoing.add(peer, first.size());
-        frames.written += first.size();
-    }
-    socket->write(frame);
-    frames.written += frame.size();
-    frames.frameEnds.push_back(frames.written);
+    if (unannounced.remove(socket))
+        window.write(socket, peer, onlinePacket.isEmpty() ? frame : onlinePacket, false);
+    window.write(socket, peer, frame, true);
     return socket;
-}
-
-// Called after writing and whenever the socket hands bytes to the system.
-// The count comes from what the socket still holds, not from the signal's
-// figure, which the socket leaves out for writes made while it emits it.
-void NQNodeServer::countLeft(QLocalSocket *socket)
-{
-    const auto frames = unsent.find(socket);
-    if (frames == unsent.end())
-        return;
-    const qint64 left = frames->written - socket->bytesToWrite();
-    const qint64 bytes = left - frames->left;
-    frames->left = left;
-    while (!frames->frameEnds.empty() && frames->frameEnds.front() <= left)
-        frames->frameEnds.pop_front();
-    if (bytes > 0)
-        outgoing.remove(frames->peer, bytes);
 }
 
 void NQNodeServer::onSocketBytesWritten()
 {
-    countLeft(qobject_cast<QLocalSocket *>(sender()));
-}
-
-// The frames of a socket that closes before they have all left it: the
-// peer is gone, or the node stops.
-int NQNodeServer::dropUnsent(QLocalSocket *socket)
-{
-    const auto frames = unsent.find(socket);
-    if (frames == unsent.end())
-        return 0;
-    const int packets = int(frames->frameEnds.size());
-    outgoing.remove(frames->peer, frames->written - frames->left);
-    unsent.erase(frames);
-    return packets;
-}
-
-void NQNodeServer::logDropped(const char *where, int packets, const QString &peer)
-{
-    if (packets > 0)
-        qWarning("%s dropping %d packets accepted for %s: it did not read them", where, packets, qPrintable(peer));
+    window.countLeft(qobject_cast<QLocalSocket *>(sender()));
 }
 
 bool NQNodeServer::handOff(const QString &peer, const QByteArray &data, bool announce)
 {
-    if (!announce && !admit(peer, data))
+    if (!announce && !window.admit(peer, nameField, data))
         return false;
     outbox.push({peer, data, announce});
     return true;
-}
-
-bool NQNodeServer::admit(const QString &peer, const QByteArray &data)
-{
-    const qint64 frameBytes = nameField.size() + 4 + data.size();
-    const NQBacklog::Admission admission = outgoing.admit(peer, frameBytes);
-    if (admission.refusalsToReport > 0)
-        qWarning("NQNode::send refused %lld packets for %s, which is not reading",
-                 admission.refusalsToReport, qPrintable(peer));
-    return admission.admitted;
 }
 
 // A burst of packets to one peer leaves in one write to its socket, at the
@@ -226,10 +175,8 @@ void NQNodeServer::sendHandedOff()
                 written.append(socket);
         }
     }
-    for (QLocalSocket *socket : written) {
-        socket->flush();
-        countLeft(socket);
-    }
+    for (QLocalSocket *socket : written)
+        window.flush(socket);
 }
 
 QString NQNodeServer::getNodeName()
@@ -334,7 +281,10 @@ void NQNodeServer::identifyPeer(QLocalSocket *socket, const NQFrame &frame)
     if (!isPeerName(name))
         return;
     pending.remove(socket);
-    nodeSockets[name] = socket;
+    // What this node sent the peer keeps to one socket until it has left:
+    // frames on two sockets would arrive in no certain order.
+    if (!window.holds(nodeSockets.value(name)))
+        nodeSockets[name] = socket;
     socketNames[socket] = name;
     reportOnline(name, frame.payload());
 }
@@ -407,18 +357,42 @@ void NQNodeServer::connectNode(const QString &name)
     // (and reported offline) like any other.
     nodeSockets[name] = socket;
     socketNames[socket] = name;
-    const QByteArray announcement = onlinePacket;
-    if (!announcement.isEmpty()) {
-        connect(socket, &QLocalSocket::connected, socket,
-                [socket, announcement] { socket->write(announcement); });
-    } else {
+    // The announcement goes first, whenever the connection comes.
+    if (!onlinePacket.isEmpty())
+        window.write(socket, name, onlinePacket, false);
+    else
         unannounced.insert(socket);
+    dialPeer(socket, QDeadlineTimer(peerConnectWaitMs), peerFirstPauseMs);
+}
+
+// A peer whose queue of connections not yet accepted is full (many nodes
+// meeting at once) takes none for a moment. Qt would watch such a socket for
+// writing, which the system reports at once while it is not connected, and
+// spin a core until the peer accepts. The node asks again after a pause
+// that grows instead; what is sent meanwhile waits in the window.
+void NQNodeServer::dialPeer(QLocalSocket *socket, QDeadlineTimer deadline, int pauseMs)
+{
+    const QString name = socketNames.value(socket);
+    switch (platform::connectLocal(*socket, nqnames::meetingPath(folder, name))) {
+    case platform::LocalConnect::Connected:
+        window.flush(socket);
+        return;
+    case platform::LocalConnect::Busy:
+        if (!deadline.hasExpired()) {
+            QTimer::singleShot(pauseMs, socket, [this, socket, deadline, pauseMs] {
+                if (socketNames.contains(socket))
+                    dialPeer(socket, deadline, qMin(2 * pauseMs, peerLongestPauseMs));
+            });
+            return;
+        }
+        qWarning("NQNodeServer::dialPeer %s took no connection within %d ms", qPrintable(name),
+                 peerConnectWaitMs);
+        break;
+    case platform::LocalConnect::Failed:
+        break;
     }
-    // The socket gets a path of its own that shares no storage with the names
-    // handed to the dispatcher's thread. Qt's library is built without the
-    // race detector: when the socket freed a name whose other share that
-    // thread had just released, the detector saw no order between the two.
-    socket->connectToServer(nqnames::meetingPath(folder, name), QIODevice::ReadWrite);
+    // Reported offline like any peer whose socket closes.
+    closeSocket(socket);
 }
 
 void NQNodeServer::closeSocket(QLocalSocket *socket)
@@ -432,7 +406,7 @@ void NQNodeServer::closeSocket(QLocalSocket *socket)
     readers.remove(socket);
     unannounced.remove(socket);
     if (!closing)
-        logDropped("NQNodeServer::closeSocket", dropUnsent(socket), socketNames.value(socket));
+        NQSendWindow::logDropped("NQNodeServer::closeSocket", window.drop(socket), socketNames.value(socket));
     if (isCenter) {
         centerSocket = nullptr;
         center->lost();

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "NQBacklog.h"
 #include "NQFrameReader.h"
 #include "NQHandOff.h"
+#include "NQSendWindow.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QLocalSocket>
 #include <QMap>
@@ -12,7 +13,6 @@
 #include <QSet>
 #include <QString>
 
-#include <deque>
 
 class INQNodeCallback;
 class NQCenterLink;
@@ -66,30 +66,17 @@ private:
         bool announce = false;
     };
 
-    // Frames written to a peer's socket that have not all left it yet.
-    struct Unsent
-    {
-        QString peer;
-        qint64 written = 0;
-        qint64 left = 0;
-        // Where each frame ends, counted as written.
-        std::deque<qint64> frameEnds;
-    };
-
     Q_INVOKABLE void sendHandedOff();
     Q_INVOKABLE void resumeDrained();
-    bool admit(const QString &peer, const QByteArray &data);
     QLocalSocket *writeFrame(const QString &peer, const QByteArray &data);
-    void countLeft(QLocalSocket *socket);
     void onSocketBytesWritten();
-    int dropUnsent(QLocalSocket *socket);
-    void logDropped(const char *where, int packets, const QString &peer);
     void readSocket(QLocalSocket *socket);
     void drainHeld(QLocalSocket *socket);
     void onCenterReached(QLocalSocket *socket);
     bool isPeerName(const QString &name);
     void removeLeftoverSockets();
     void connectNode(const QString &name);
+    void dialPeer(QLocalSocket *socket, QDeadlineTimer deadline, int pauseMs);
     void closeSocket(QLocalSocket *socket);
     void forgetPeer(QLocalSocket *socket);
     void watchSocket(QLocalSocket *socket);
@@ -126,9 +113,7 @@ private:
     // nothing has been written yet.
     QSet<QLocalSocket *> unannounced;
     NQHandOff<Outgoing> outbox;
-    // Bytes handed off to each peer and not yet taken by the system.
-    NQBacklog outgoing;
-    QHash<QLocalSocket *, Unsent> unsent;
+    NQSendWindow window;
     // Peer sockets left unread while their peer's data waits in the
     // dispatcher's queue, and the peers that have drained since.
     QSet<QLocalSocket *> held;

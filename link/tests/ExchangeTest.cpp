@@ -17,6 +17,10 @@ QProcessEnvironment peerEnvironment(bool withMessaging)
         env.insert("LD_LIBRARY_PATH", STATION_BIN_DIR);
     else
         env.remove("LD_LIBRARY_PATH");
+#ifdef __SANITIZE_ADDRESS__
+    // Freed memory that the address checker keeps aside would count as growth.
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":quarantine_size_mb=0");
+#endif
     return env;
 }
 
@@ -48,6 +52,15 @@ bool quit(NodeProcess &peer)
     return ended;
 }
 
+// The process's peak memory in MiB, as the system counts it.
+int peakMiB(const QString &pid)
+{
+    QFile status("/proc/" + pid + "/status");
+    status.open(QIODevice::ReadOnly);
+    const QByteArray text = status.readAll();
+    return text.mid(text.indexOf("VmHWM:") + 6).simplified().split(' ').value(0).toInt() / 1024;
+}
+
 QString legacyLibrary()
 {
     return QStringLiteral(STATION_BIN_DIR "/libNQXLink.so");
@@ -65,6 +78,7 @@ private slots:
     void exchangeJsonByLinkName();
     void callsFromANodeThatNeverAnnouncedItself();
     void withoutTheMessagingLibraryTheLinkStaysDown();
+    void busyLinkThreadHoldsItsBound();
 };
 
 // A center outlives its nodes; left running it would hold the single-instance
@@ -139,6 +153,37 @@ void ExchangeTest::withoutTheMessagingLibraryTheLinkStaysDown()
     peer->command(R"(send anyone {"type": "show"})");
     QVERIFY(quit(*peer));
     QVERIFY2(peer->errors().contains("load NQCore library failed: "), "the failure was not logged");
+}
+
+// A peer sends as fast as it can to a link node whose thread is busy: what
+// waits for that thread stays within the node's bound, so the sender is
+// refused, and every call it accepted arrives in order once the thread is
+// free again. Unbounded, the receiver grows by some 300 MB.
+void ExchangeTest::busyLinkThreadHoldsItsBound()
+{
+    auto receiver = startPeer({"receiver"});
+    QVERIFY(receiver);
+    auto sender = startPeer({"sender"});
+    QVERIFY(sender);
+    QVERIFY(sender->waitForLine("online\treceiver"));
+    const int before = peakMiB(receiver->name());
+
+    receiver->command("busy");
+    const QStringList flooded = sender->ask("flood receiver 60000 1000", "flooded", 120000).split(' ');
+    const int accepted = flooded.value(0).toInt();
+    QVERIFY2(flooded.value(1).toInt() > 0, qPrintable(flooded.join(' ')));
+    const int growth = peakMiB(receiver->name()) - before;
+    QVERIFY2(growth < 64, qPrintable(QStringLiteral("the receiver grew by %1 MiB").arg(growth)));
+
+    receiver->command("free");
+    QDeadlineTimer deadline(60000);
+    QString count;
+    while ((count = receiver->ask("count", "count")) != QString::number(accepted) && !deadline.hasExpired())
+        receiver->collectFor(100);
+    QCOMPARE(count, QString::number(accepted));
+    QCOMPARE(receiver->count("out-of-order"), 0);
+    QVERIFY(quit(*sender));
+    QVERIFY(quit(*receiver));
 }
 
 QTEST_GUILESS_MAIN(ExchangeTest)

@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -58,13 +59,48 @@ QString meetingPath(const QString &name)
     return nqnames::meetingPath(nqnames::meetingFolder(), name);
 }
 
-void makeStaleSocketFile(const QString &path)
+static sockaddr_un addressOf(const QString &path)
 {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const QByteArray native = path.toLocal8Bit();
     std::strncpy(address.sun_path, native.constData(), sizeof(address.sun_path) - 1);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
+    return address;
+}
+
+void makeStaleSocketFile(const QString &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const sockaddr_un address = addressOf(path);
+    ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address));
     ::close(fd);
+}
+
+// A queue of no length still holds one connection, which the filler takes.
+FullServer::FullServer(const QString &path)
+    : path(path.toLocal8Bit())
+    , listener(::socket(AF_UNIX, SOCK_STREAM, 0))
+    , filler(::socket(AF_UNIX, SOCK_STREAM, 0))
+{
+    const sockaddr_un address = addressOf(path);
+    ::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof(address));
+    ::listen(listener, 0);
+    ::connect(filler, reinterpret_cast<const sockaddr *>(&address), sizeof(address));
+}
+
+FullServer::~FullServer()
+{
+    ::close(filler);
+    ::close(listener);
+    ::unlink(path.constData());
+}
+
+bool FullServer::acceptNext(RawPeer &peer, int timeoutMs)
+{
+    ::close(::accept(listener, nullptr, nullptr));
+    pollfd waiting{listener, POLLIN, 0};
+    if (::poll(&waiting, 1, timeoutMs) != 1)
+        return false;
+    const int fd = ::accept(listener, nullptr, nullptr);
+    return fd >= 0 && peer.socket.setSocketDescriptor(fd);
 }

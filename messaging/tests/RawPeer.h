@@ -22,6 +22,22 @@ public:
     QByteArray received;
 };
 
+// A server that takes no connection for now: its queue of connections not
+// yet accepted is full, so that a connect to it fails as "try again".
+class FullServer
+{
+public:
+    explicit FullServer(const QString &path);
+    ~FullServer();
+    // Empties the queue, then accepts the next connection into the peer.
+    bool acceptNext(RawPeer &peer, int timeoutMs);
+
+private:
+    QByteArray path;
+    int listener;
+    int filler;
+};
+
 // Writes a socket file that nobody serves, as a killed owner leaves it.
 void makeStaleSocketFile(const QString &path);
 

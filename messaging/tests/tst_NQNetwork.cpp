@@ -51,6 +51,10 @@ void tst_NQNetwork::routing()
     // Dropped without a trace: a name nobody owns, a type nobody registered.
     net[0].command(QStringLiteral("send 999999999 to-nobody"));
     net[0].command(QStringLiteral("sendother %1 unregistered").arg(b));
+    // Refused: the peer would close the socket on a frame this large.
+    QCOMPARE(net[0].ask(QStringLiteral("fill %1 9000000 1").arg(b), QStringLiteral("filled")),
+             QStringLiteral("0 1"));
+    QVERIFY(net[0].errors().contains(QStringLiteral("refused a packet of 18000032 bytes for %1").arg(b)));
     net[0].command(QStringLiteral("send %1 to-b").arg(b));
     net[0].command(QStringLiteral("send %1 to-c").arg(c));
     net[2].command(QStringLiteral("send %1 c-to-a").arg(a));
@@ -62,6 +66,7 @@ void tst_NQNetwork::routing()
     QCOMPARE(net[0].lines().filter(anyData).size(), 1);
     QCOMPARE(net[1].lines().filter(anyData), QStringList{QStringLiteral("data %1 to-b").arg(a)});
     QCOMPARE(net[2].lines().filter(anyData), QStringList{QStringLiteral("data %1 to-c").arg(a)});
+    QCOMPARE(net[1].lines().filter(QRegularExpression(QStringLiteral("^offline "))), QStringList());
 
     // A burst arrives whole and in order, after what was sent before it.
     net[0].command(QStringLiteral("flood %1 2000").arg(c));

@@ -15,11 +15,23 @@
 #include <memory>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 QByteArray frame(const QString &name, const QString &text)
 {
     return NQFrame::encode(name, NQTestPacket(text).toByteArray());
+}
+
+// The time a process has run on any core, in ms.
+qint64 cpuMs(const QString &pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    stat.open(QIODevice::ReadOnly);
+    // The user and system times, after the name in parentheses.
+    const QList<QByteArray> fields = stat.readAll().split(')').value(1).split(' ');
+    return (fields.value(12).toLongLong() + fields.value(13).toLongLong()) * 1000 / ::sysconf(_SC_CLK_TCK);
 }
 
 } // namespace
@@ -36,6 +48,8 @@ private slots:
     void oversizedFrameClosesOnlyThatSocket();
     void onlyNodeNamesAreUsed_data();
     void onlyNodeNamesAreUsed();
+    void peerTakingNoConnectionYet_data();
+    void peerTakingNoConnectionYet();
     void staleNameDoesNotBlockStart();
     void killedNodesLeaveNoSocketFiles();
     void unreachableCenterIsRetried();
@@ -183,6 +197,48 @@ void tst_NQNodeSockets::onlyNodeNamesAreUsed()
         QCOMPARE(online, QStringList());
         QCOMPARE(after, QStringLiteral("online 1004 direct-after"));
         QCOMPARE(node->countErrors(dropped), 2);
+    }
+}
+
+void tst_NQNodeSockets::peerTakingNoConnectionYet_data()
+{
+    QTest::addColumn<bool>("accepts");
+    QTest::newRow("takes it later") << true;
+    QTest::newRow("never takes it") << false;
+}
+
+// A peer whose queue of connections not yet accepted is full, as when many
+// nodes meet at once: what is sent to it waits, with the node idle, and
+// arrives after the announcement and in order once the peer accepts, or is
+// counted when the node gives up on the peer.
+void tst_NQNodeSockets::peerTakingNoConnectionYet()
+{
+    QFETCH(bool, accepts);
+    QVERIFY(startNode(*node));
+    const QString name = QString::number(QCoreApplication::applicationPid());
+    FullServer peer(meetingPath(name));
+    RawPeer center;
+    QVERIFY(center.connectTo(nqnames::centerServerName()));
+    center.write(frame(name, QStringLiteral("busy")));
+    QVERIFY(node->waitForLine(QStringLiteral("online %1 busy").arg(name)));
+    QByteArray expected = frame(node->name(), QStringLiteral("self"));
+    for (const QString &text : {QStringLiteral("d1"), QStringLiteral("d2"), QStringLiteral("d3")}) {
+        node->command(QStringLiteral("send %1 %2").arg(name, text));
+        expected += frame(node->name(), text);
+    }
+
+    const qint64 before = cpuMs(node->name());
+    node->collectFor(2000);
+    const qint64 spent = cpuMs(node->name()) - before;
+    QVERIFY2(spent < 400, qPrintable(QStringLiteral("%1 ms on a core in 2 s").arg(spent)));
+    if (accepts) {
+        RawPeer taken;
+        QVERIFY(peer.acceptNext(taken, 10000));
+        QVERIFY(taken.receive(expected));
+        QCOMPARE(node->count(QStringLiteral("offline %1").arg(name)), 0);
+    } else {
+        QVERIFY(node->waitForLine(QStringLiteral("offline %1").arg(name), 60000));
+        QTRY_VERIFY(node->errors().contains(QStringLiteral("dropping 3 packets accepted for %1").arg(name)));
     }
 }
 
