@@ -73,12 +73,20 @@ function(station_run_test name program display timeout)
     if(display MATCHES "^xvfb")
         set(command xvfb-run -a -s "-screen 0 1280x800x24" ${command})
     endif()
+    # Qt Test's own watchdog ends a test function after five minutes; it
+    # stretches with the time-outs, or a slow build's test dies there while
+    # CTest would still wait for it.
+    set(watchdog)
+    if(NOT STATION_TEST_TIMEOUT_SCALE EQUAL 1)
+        math(EXPR watchdog "300000 * ${STATION_TEST_TIMEOUT_SCALE}")
+        set(watchdog QTEST_FUNCTION_TIMEOUT=${watchdog})
+    endif()
     add_test(NAME ${name}
         COMMAND ${CMAKE_COMMAND} -E env
             TMPDIR=${tmp} HOME=${sandbox}/home
             XDG_DATA_HOME=${sandbox}/data XDG_CONFIG_HOME=${sandbox}/config
             XDG_CACHE_HOME=${sandbox}/cache XDG_RUNTIME_DIR=${tmp}/run
-            ${command})
+            ${watchdog} ${command})
     # The sandbox starts empty at every run: nothing a crashed earlier run
     # left behind can decide the outcome of this one. The runtime folder must
     # be private to its owner or Qt and the messaging nodes refuse it.

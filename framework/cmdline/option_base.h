@@ -1,8 +1,8 @@
 #pragma once
 
-// Included through parser.h, which declares the nested class.
-
 #include <string>
+
+#include "parser_class.h"
 
 namespace cmdline {
 

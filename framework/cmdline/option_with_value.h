@@ -1,12 +1,13 @@
 #pragma once
 
-// Included through parser.h, which declares the nested class.
-
 #include <QDebug>
 
 #include <exception>
 #include <sstream>
 #include <string>
+
+#include "option_base.h"
+#include "parser_class.h"
 
 namespace cmdline {
 

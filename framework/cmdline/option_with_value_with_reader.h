@@ -1,8 +1,9 @@
 #pragma once
 
-// Included through parser.h, which declares the nested class.
-
 #include <string>
+
+#include "option_with_value.h"
+#include "parser_class.h"
 
 namespace cmdline {
 

@@ -245,7 +245,7 @@ void TestGeodockPage::startedHostOpensLargeAndTakesItsViewerAlong()
     const QString root = checkout.path();
     QVERIFY(QDir(root).mkpath("scripts") && QDir(root).mkpath("build"));
     QVERIFY(QFile::copy(QDir::cleanPath(STATION_TEST_DATA_DIR "/../../../scripts/start"), root + "/scripts/start"));
-    for (const QString &stub : {"setup", "build"}) {
+    for (const char *stub : {"setup", "build"}) {
         QFile script(root + "/scripts/" + stub);
         QVERIFY(script.open(QIODevice::WriteOnly));
     }

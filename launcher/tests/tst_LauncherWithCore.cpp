@@ -89,6 +89,8 @@ void LauncherWithCoreTest::secondInstanceRunsTheFramework()
 
 void LauncherWithCoreTest::crashInTheUserInterfaceIsReported()
 {
+    // The launcher keeps the reports of earlier crashes, an earlier run's too.
+    QVERIFY(QDir(LauncherInstall::logsFolder()).removeRecursively());
     LauncherInstall install(QStringLiteral(STATION_BIN_DIR "/libCore.so"), installedFiles(mainUIConfiguration));
     auto run = install.start({}, mainUI(QStringLiteral("crash")));
 

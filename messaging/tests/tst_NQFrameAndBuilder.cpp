@@ -202,7 +202,9 @@ void tst_NQFrameAndBuilder::libraryEntryPoints()
     QVERIFY(library.resolve("launchCenter"));
     INQCore *core = getCore();
     QCOMPARE(getCore(), core);
-    QCOMPARE(core->getDataBuilder(), core->getDataBuilder());
+    INQDataBuilder *builder = core->getDataBuilder();
+    QVERIFY(builder);
+    QCOMPARE(core->getDataBuilder(), builder);
     INQNode *first = core->createNode();
     INQNode *second = core->createNode();
     QVERIFY(first != second);

@@ -39,6 +39,8 @@ private slots:
 private:
     NodeProcess &launch(const QProcessEnvironment &environment, bool asOtherUser);
     std::vector<std::unique_ptr<NodeProcess>> nodes;
+    // Outlives the nodes that use it: they are ended in cleanup().
+    std::unique_ptr<QTemporaryDir> otherRuntime;
 };
 
 void tst_NQUserFolders::cleanup()
@@ -49,6 +51,7 @@ void tst_NQUserFolders::cleanup()
     }
     nodes.clear();
     killCentersOfThisTest();
+    otherRuntime.reset();
 }
 
 NodeProcess &tst_NQUserFolders::launch(const QProcessEnvironment &environment, bool asOtherUser)
@@ -85,9 +88,9 @@ void tst_NQUserFolders::twoUsersRunTheirOwnStations()
     QProcessEnvironment own = NodeProcess::nodeEnvironment();
     QProcessEnvironment other = own;
     if (runtimeFolders) {
-        const QString otherRuntime = QDir::tempPath() + QStringLiteral("/run-") + otherUser;
-        QVERIFY(shell(QStringLiteral("mkdir -m 700 \"$1\" && chown %1 \"$1\"").arg(otherUser), otherRuntime));
-        other.insert(QStringLiteral("XDG_RUNTIME_DIR"), otherRuntime);
+        otherRuntime = std::make_unique<QTemporaryDir>();
+        QVERIFY(shell(QStringLiteral("chown %1 \"$1\"").arg(otherUser), otherRuntime->path()));
+        other.insert(QStringLiteral("XDG_RUNTIME_DIR"), otherRuntime->path());
     } else {
         own.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         other.remove(QStringLiteral("XDG_RUNTIME_DIR"));
