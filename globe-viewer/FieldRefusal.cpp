@@ -50,6 +50,7 @@ bool FieldRefusal::read(QLineEdit *field, const QString &name, double &value)
 bool FieldRefusal::refuse(QLineEdit *field, const QString &reason)
 {
     setText(reason);
+    fitHeight();
     field->setFocus();
     field->selectAll();
     return false;
@@ -58,4 +59,19 @@ bool FieldRefusal::refuse(QLineEdit *field, const QString &reason)
 void FieldRefusal::withdraw()
 {
     clear();
+    fitHeight();
+}
+
+void FieldRefusal::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    fitHeight();
+}
+
+// A form lays a wrapped line out at the height of one line, which cuts a
+// longer reason off below the dialog's button; held at the height its
+// width needs, the line makes the dialog grow to show the reason whole.
+void FieldRefusal::fitHeight()
+{
+    setMinimumHeight(text().isEmpty() ? 0 : heightForWidth(width()));
 }

@@ -26,4 +26,10 @@ public:
     // Says why and puts the operator in the field; false.
     bool refuse(QLineEdit *field, const QString &reason);
     void withdraw();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void fitHeight();
 };

@@ -146,8 +146,8 @@ void GeoviewDialogsTest::positionsOffTheGlobeAreRefused_data()
                                   << "Alt \"-\" is not a number; decimals follow \".\".";
 }
 
-// The dialog says which field is wrong and why, puts the operator there,
-// and sends nothing until it is mended.
+// The dialog says which field is wrong and why, in full, puts the operator
+// there, and sends nothing until it is mended.
 void GeoviewDialogsTest::positionsOffTheGlobeAreRefused()
 {
     QFETCH(QStringList, typed);
@@ -164,6 +164,9 @@ void GeoviewDialogsTest::positionsOffTheGlobeAreRefused()
     QCOMPARE(button(&dialog)->text(), QStringLiteral("Point camera here"));
     QVERIFY2(saying(&dialog).contains(reason), qPrintable(saying(&dialog)));
     QCOMPARE(dialog.focusWidget(), edit(&dialog, field));
+    const QLabel *line = refusal(&dialog);
+    QTRY_VERIFY2(line->height() >= line->heightForWidth(line->width()),
+                 qPrintable(QString("%1 of %2 pixels").arg(line->height()).arg(line->heightForWidth(line->width()))));
 
     edit(&dialog, field)->setText("0");
     typed[field] = "0";
