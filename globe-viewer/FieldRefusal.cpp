@@ -9,6 +9,8 @@ FieldRefusal::FieldRefusal()
 {
     setWordWrap(true);
     setStyleSheet(QStringLiteral("color: #c00000"));
+    // Out of the form's way until it has something to say.
+    hide();
 }
 
 QLineEdit *FieldRefusal::numberField()
@@ -50,6 +52,7 @@ bool FieldRefusal::read(QLineEdit *field, const QString &name, double &value)
 bool FieldRefusal::refuse(QLineEdit *field, const QString &reason)
 {
     setText(reason);
+    show();
     fitHeight();
     field->setFocus();
     field->selectAll();
@@ -59,7 +62,7 @@ bool FieldRefusal::refuse(QLineEdit *field, const QString &reason)
 void FieldRefusal::withdraw()
 {
     clear();
-    fitHeight();
+    hide();
 }
 
 void FieldRefusal::resizeEvent(QResizeEvent *event)
@@ -73,5 +76,5 @@ void FieldRefusal::resizeEvent(QResizeEvent *event)
 // width needs, the line makes the dialog grow to show the reason whole.
 void FieldRefusal::fitHeight()
 {
-    setMinimumHeight(text().isEmpty() ? 0 : heightForWidth(width()));
+    setMinimumHeight(heightForWidth(width()));
 }
