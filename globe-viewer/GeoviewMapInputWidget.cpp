@@ -1,15 +1,12 @@
 #include "GeoviewMapInputWidget.h"
 
-#include <QDoubleValidator>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
-
+#include "FieldRefusal.h"
 #include "PositionLimits.h"
 
 namespace {
@@ -19,8 +16,7 @@ const char disableText[] = "Disable POI";
 
 QLineEdit *addCoordinateRow(QFormLayout *form, const QString &label)
 {
-    auto *edit = new QLineEdit;
-    edit->setValidator(new QDoubleValidator(edit));
+    QLineEdit *edit = FieldRefusal::numberField();
     form->addRow(label, edit);
     return edit;
 }
@@ -41,10 +37,8 @@ GeoviewMapInputWidget::GeoviewMapInputWidget(QWidget *parent)
     m_xEdit = addCoordinateRow(form, QStringLiteral("X"));
     m_yEdit = addCoordinateRow(form, QStringLiteral("Y"));
 
-    m_refusalLabel = new QLabel;
-    m_refusalLabel->setWordWrap(true);
-    m_refusalLabel->setStyleSheet(QStringLiteral("color: #c00000"));
-    form->addRow(m_refusalLabel);
+    m_refusal = new FieldRefusal;
+    form->addRow(m_refusal);
 
     m_pointButton = new QPushButton(QLatin1String(pointText));
     form->addRow(m_pointButton);
@@ -57,11 +51,12 @@ void GeoviewMapInputWidget::updatePosition(double dLongitude, double dLatitude, 
 {
     if (!isHidden())
         return;
-    m_lonEdit->setText(QString::asprintf("%.6f", dLongitude));
-    m_latEdit->setText(QString::asprintf("%.6f", dLatitude));
-    m_altEdit->setText(QString::asprintf("%.6f", dAltitude));
-    m_xEdit->setText(QString::asprintf("%.6f", x));
-    m_yEdit->setText(QString::asprintf("%.6f", y));
+    // In the fields' locale, so that what they show is what a click reads.
+    m_lonEdit->setText(FieldRefusal::shown(m_lonEdit, dLongitude));
+    m_latEdit->setText(FieldRefusal::shown(m_latEdit, dLatitude));
+    m_altEdit->setText(FieldRefusal::shown(m_altEdit, dAltitude));
+    m_xEdit->setText(FieldRefusal::shown(m_xEdit, x));
+    m_yEdit->setText(FieldRefusal::shown(m_yEdit, y));
 }
 
 void GeoviewMapInputWidget::goToPostion()
@@ -85,30 +80,22 @@ bool GeoviewMapInputWidget::readPosition(double &longitude, double &latitude, do
                         && readField(m_latEdit, "Lat", -kLatitude, kLatitude, "", latitude)
                         && readField(m_altEdit, "Alt", kLowestAltitude, kHighestAltitude, " m", altitude);
     if (usable)
-        m_refusalLabel->clear();
+        m_refusal->withdraw();
     return usable;
 }
 
 bool GeoviewMapInputWidget::readField(QLineEdit *edit, const char *name, double lowest, double highest,
                                       const char *unit, double &value)
 {
-    // An empty or half-typed field reads as 0, as it always has; a number
-    // too large for a double reads as infinity.
-    value = edit->text().toDouble();
-    if (!std::isfinite(value))
-        return refuse(edit, tr("%1 is not a finite number.").arg(name));
+    if (!m_refusal->read(edit, QLatin1String(name), value))
+        return false;
     if (value < lowest || value > highest)
-        return refuse(edit, tr("%1 %2 is out of range: it must lie between %3 and %4%5.")
-                                .arg(name).arg(value).arg(lowest).arg(highest).arg(unit));
+        return m_refusal->refuse(edit, tr("%1 %2 is out of range: it must lie between %3 and %4%5.")
+                                           .arg(QLatin1String(name), edit->text())
+                                           .arg(lowest)
+                                           .arg(highest)
+                                           .arg(QLatin1String(unit)));
     return true;
-}
-
-bool GeoviewMapInputWidget::refuse(QLineEdit *edit, const QString &reason)
-{
-    m_refusalLabel->setText(reason);
-    edit->setFocus();
-    edit->selectAll();
-    return false;
 }
 
 void GeoviewMapInputWidget::StopGoToPostion()

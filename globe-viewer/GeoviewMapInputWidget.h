@@ -2,13 +2,14 @@
 
 #include <QDialog>
 
-class QLabel;
+class FieldRefusal;
 class QLineEdit;
 class QPushButton;
 
 // The position dialog: shows the coordinates under the pointer while it is
 // hidden, and points the camera at a typed position. A position off the
-// globe is refused in the dialog, which says which field is wrong and why.
+// globe, or a field that holds no number, is refused in the dialog, which
+// says which field is wrong and why.
 class GeoviewMapInputWidget : public QDialog
 {
     Q_OBJECT
@@ -31,7 +32,6 @@ private:
     bool readPosition(double &longitude, double &latitude, double &altitude);
     bool readField(QLineEdit *edit, const char *name, double lowest, double highest, const char *unit,
                    double &value);
-    bool refuse(QLineEdit *edit, const QString &reason);
 
     QLineEdit *m_lonEdit;
     QLineEdit *m_latEdit;
@@ -39,5 +39,5 @@ private:
     QLineEdit *m_xEdit;
     QLineEdit *m_yEdit;
     QPushButton *m_pointButton;
-    QLabel *m_refusalLabel;
+    FieldRefusal *m_refusal;
 };

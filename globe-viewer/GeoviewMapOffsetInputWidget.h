@@ -2,11 +2,13 @@
 
 #include <QDialog>
 
+class FieldRefusal;
 class QLineEdit;
 class QPushButton;
 
 // Takes the whole degrees that the camera footprint adds to its heading and
-// keeps them in the viewer's settings file for the next start.
+// keeps them in the viewer's settings file for the next start; anything else
+// in the field is refused, saying why, and neither applied nor stored.
 class GeoviewMapOffsetInputWidget : public QDialog
 {
     Q_OBJECT
@@ -27,4 +29,5 @@ public slots:
 private:
     QLineEdit *m_offsetEdit;
     QPushButton *m_sendButton;
+    FieldRefusal *m_refusal;
 };

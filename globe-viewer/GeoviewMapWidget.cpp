@@ -243,6 +243,16 @@ void GeoviewMapWidget::updateAirLinePosition(osg::Vec4 curPoint, double dUAVYaw)
     m_lastAirLinePoint = curPoint;
 }
 
+// The dialogs are transient for the viewer's window, which the window manager
+// does not see: a click into the globe raises the host over an open dialog,
+// and show() on a dialog already shown would leave it there.
+void GeoviewMapWidget::bringUp(QDialog *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
 void GeoviewMapWidget::setShowTitle(QString strTitle)
 {
     m_inputWidget->setWindowTitle(strTitle);

@@ -42,6 +42,7 @@
 #include "geo/Terrain.h"
 #include "geo/Viewpoint.h"
 
+class QDialog;
 class GeoviewMapInputWidget;
 class GeoviewMapOffsetInputWidget;
 class OsgViewerWidget;
@@ -185,6 +186,8 @@ private:
     void clearPlacemarksAndMeasure();
     void showButtonImage(geo::ImageControl *button, const char *number, bool toggled);
 
+    // Shows a dialog, also one that is open already, over every other window.
+    static void bringUp(QDialog *dialog);
     // False, after one log line, while no map is installed.
     bool hasMapNode(const char *operation);
     osg::Vec3d toEarthCentred(const osg::Vec4f &point) const;

@@ -40,7 +40,7 @@ void GeoviewMapWidget::onControlClicked(geo::Control *control, const osg::Vec2f 
     } else if (control == m_button09.get()) {
         toggleButton(placemarkToggle, m_button09.get(), "09", placemarkMode);
     } else if (control == m_button10.get()) {
-        m_offsetInputWidget->show();
+        bringUp(m_offsetInputWidget);
     } else if (control == m_gridButton02.get()) {
         m_manipulator->zoom(kButtonZoom, kButtonZoom);
     } else if (control == m_gridButton03.get()) {

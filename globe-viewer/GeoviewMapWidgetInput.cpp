@@ -144,7 +144,7 @@ bool GeoviewMapWidget::onMouseRelease(const osgGA::GUIEventAdapter &ea, osgGA::G
         if (placemarkMode)
             dropPlacemark(picked);
         else
-            m_inputWidget->show();
+            bringUp(m_inputWidget);
     } else if (ea.getButton() == osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON) {
         // A click that an on-screen control took counts, as the one that
         // switched measuring on always has, but it is no point on the globe.

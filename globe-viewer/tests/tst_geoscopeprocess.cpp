@@ -70,11 +70,12 @@ private:
     // Runs the viewer with its own data and temporary folders; a hosted
     // viewer shares the temporary and runtime folders, where the link
     // meets, with its host.
-    void startViewer(QProcess &process, const QStringList &arguments, bool display = true, bool hosted = false);
+    void startViewer(QProcess &process, const QStringList &arguments, bool display = true, bool hosted = false,
+                     const QString &locale = QString());
     // The viewer run by the stand-in host, placed at kViewerPlace; started
     // again when it ended or when it should have a map and has none, or
-    // the other way round.
-    bool hostedViewer(bool withMap);
+    // the other way round, or run in another locale.
+    bool hostedViewer(bool withMap, const QString &locale = QStringLiteral("C"));
     void endHostedViewer();
     bool place(const QString &position, const QRect &expected);
     bool press(const QStringList &keys);
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<StandInHost> m_host;
     QProcess m_hosted;
     bool m_hostedHasMap = false;
+    QString m_hostedLocale;
     QString m_hostedWindow;
     // The field of the position dialog with the keyboard's focus: Lon,
     // Lat, Alt from 0.
@@ -103,9 +105,12 @@ void GeoscopeProcessTest::init()
     QVERIFY(QDir().mkpath(m_tmp.path()));
 }
 
-void GeoscopeProcessTest::startViewer(QProcess &process, const QStringList &arguments, bool display, bool hosted)
+void GeoscopeProcessTest::startViewer(QProcess &process, const QStringList &arguments, bool display, bool hosted,
+                                      const QString &locale)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!locale.isEmpty())
+        environment.insert("LC_ALL", locale);
     if (!display)
         environment.remove("DISPLAY");
     environment.insert("XDG_DATA_HOME", m_dataHome.path());
@@ -222,9 +227,9 @@ void GeoscopeProcessTest::missingTokenEndsBeforeTheWindow()
     QVERIFY(process.readAllStandardError().contains("launch token is missing"));
 }
 
-bool GeoscopeProcessTest::hostedViewer(bool withMap)
+bool GeoscopeProcessTest::hostedViewer(bool withMap, const QString &locale)
 {
-    if (m_hosted.state() == QProcess::Running && m_hostedHasMap == withMap)
+    if (m_hosted.state() == QProcess::Running && m_hostedHasMap == withMap && m_hostedLocale == locale)
         return true;
     endHostedViewer();
     // The earth file the viewer loads is its copy in the data folder; a
@@ -240,11 +245,12 @@ bool GeoscopeProcessTest::hostedViewer(bool withMap)
     m_host.reset(new StandInHost);
     if (!m_host->started())
         return false;
-    startViewer(m_hosted, {"-Geoframe", tokenFor(m_host->token())}, true, true);
+    startViewer(m_hosted, {"-Geoframe", tokenFor(m_host->token())}, true, true, locale);
     // The viewer answers the host's announcement with its window.
     const QJsonObject handle = m_host->waitForMessage(60000 * STATION_TEST_TIMEOUT_SCALE);
     m_hostedWindow = handle.value("windowHandle").toString();
     m_hostedHasMap = withMap;
+    m_hostedLocale = locale;
     m_focusedField = 0;
     return !m_hostedWindow.isEmpty() && place("0|0|800|600", kViewerPlace);
 }
@@ -342,6 +348,8 @@ QString GeoscopeProcessTest::positionDialog()
 void GeoscopeProcessTest::typedPositionsReachTheHostOnlyOnTheGlobe_data()
 {
     QTest::addColumn<bool>("map");
+    // The viewer's locale, which decides how it writes and reads numbers.
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<QStringList>("typed");
     // The field refused, Lon, Lat or Alt from 0, and what the operator
     // types there instead; -1 when none is.
@@ -349,19 +357,24 @@ void GeoscopeProcessTest::typedPositionsReachTheHostOnlyOnTheGlobe_data()
     QTest::addColumn<QString>("corrected");
     QTest::addColumn<QVariantList>("received");
 
-    QTest::newRow("on the globe") << true << QStringList{"116.25", "39.5", "30"} << -1 << QString()
+    QTest::newRow("on the globe") << true << "C" << QStringList{"116.25", "39.5", "30"} << -1 << QString()
                                   << QVariantList{116.25, 39.5, 30.0};
-    QTest::newRow("latitude beyond the pole") << true << QStringList{"10", "95", "30"} << 1 << "85"
+    QTest::newRow("latitude beyond the pole") << true << "C" << QStringList{"10", "95", "30"} << 1 << "85"
                                               << QVariantList{10.0, 85.0, 30.0};
-    QTest::newRow("longitude past 180 west") << true << QStringList{"-180.5", "20", "30"} << 0 << "-179.5"
+    QTest::newRow("longitude past 180 west") << true << "C" << QStringList{"-180.5", "20", "30"} << 0 << "-179.5"
                                              << QVariantList{-179.5, 20.0, 30.0};
-    QTest::newRow("longitude too large for a double") << true << QStringList{"1e999", "20", "30"} << 0 << "100"
-                                                      << QVariantList{100.0, 20.0, 30.0};
-    QTest::newRow("altitude too large for a double") << true << QStringList{"100", "20", "1e999"} << 2 << "300"
-                                                     << QVariantList{100.0, 20.0, 300.0};
-    QTest::newRow("altitude above 100 km") << true << QStringList{"100", "20", "150000"} << 2 << "3000"
+    QTest::newRow("longitude too large for a double") << true << "C" << QStringList{"1e999", "20", "30"} << 0
+                                                      << "100" << QVariantList{100.0, 20.0, 30.0};
+    QTest::newRow("altitude too large for a double") << true << "C" << QStringList{"100", "20", "1e999"} << 2
+                                                     << "300" << QVariantList{100.0, 20.0, 300.0};
+    QTest::newRow("altitude above 100 km") << true << "C" << QStringList{"100", "20", "150000"} << 2 << "3000"
                                            << QVariantList{100.0, 20.0, 3000.0};
-    QTest::newRow("without a map") << false << QStringList{"116.25", "39.5", "30"} << -1 << QString()
+    QTest::newRow("decimal comma in the C locale") << true << "C" << QStringList{"113,5", "22.25", "30"} << 0
+                                                   << "113.5" << QVariantList{113.5, 22.25, 30.0};
+    QTest::newRow("decimal comma in a German locale")
+        << true << "de_DE.UTF-8" << QStringList{"113,5", "22,25", "30"} << -1 << QString()
+        << QVariantList{113.5, 22.25, 30.0};
+    QTest::newRow("without a map") << false << "C" << QStringList{"116.25", "39.5", "30"} << -1 << QString()
                                    << QVariantList{116.25, 39.5, 30.0};
 }
 
@@ -371,11 +384,12 @@ void GeoscopeProcessTest::typedPositionsReachTheHostOnlyOnTheGlobe_data()
 void GeoscopeProcessTest::typedPositionsReachTheHostOnlyOnTheGlobe()
 {
     QFETCH(bool, map);
+    QFETCH(QString, locale);
     QFETCH(QStringList, typed);
     QFETCH(int, refused);
     QFETCH(QString, corrected);
     QFETCH(QVariantList, received);
-    QVERIFY(hostedViewer(map));
+    QVERIFY(hostedViewer(map, locale));
     QVERIFY(!positionDialog().isEmpty());
 
     for (; m_focusedField > 0; --m_focusedField)

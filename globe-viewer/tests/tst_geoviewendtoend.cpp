@@ -29,6 +29,8 @@ constexpr double kTargetLat = 22.5 + 300.0 / 110752.0;
 constexpr double kFlightRange = 2000.0;
 
 bool light(QRgb p) { return qRed(p) > 180 && qGreen(p) > 180 && qBlue(p) > 180; }
+// The flat face of a dialog, which no part of the globe has.
+bool dialogFace(QRgb p) { return (p & 0xffffff) == (QGuiApplication::palette().color(QPalette::Window).rgb() & 0xffffff); }
 
 // Distinct colours: a textured globe has many, a flat fill few.
 int colours(const QImage &image, const QRect &area)
@@ -75,6 +77,8 @@ private slots:
     void positionsDrawTheFootprintWhereTheTargetIs();
     void typedPositionReachesTheHost();
     void aMinuteOfFlightIsFollowed();
+    void openDialogsComeBackWhenAskedAgain_data();
+    void openDialogsComeBackWhenAskedAgain();
     void killedViewerIsReplaced();
     void closingTheHostEndsTheViewer();
     void cleanupTestCase();
@@ -304,6 +308,46 @@ void GeoviewEndToEndTest::aMinuteOfFlightIsFollowed()
     };
     QTRY_VERIFY_WITH_TIMEOUT(followed(), 30000);
     QCOMPARE(viewerProcess(), viewer);
+}
+
+void GeoviewEndToEndTest::openDialogsComeBackWhenAskedAgain_data()
+{
+    // Where on the page the operator asks for the dialog, with which button.
+    QTest::addColumn<QPoint>("opener");
+    QTest::addColumn<int>("button");
+    QTest::newRow("position dialog") << QPoint(300, 300) << 3;
+    QTest::newRow("offset dialog") << QPoint(90, 30) << 1;
+}
+
+// A click into the globe lets the window manager raise the host over an open
+// dialog; asking for the dialog again brings it back on top, with the
+// keyboard.
+void GeoviewEndToEndTest::openDialogsComeBackWhenAskedAgain()
+{
+    if (!qEnvironmentVariableIsSet("STATION_WINDOW_MANAGER"))
+        QSKIP("only a window manager raises the host over the viewer's dialogs");
+    QFETCH(QPoint, opener);
+    QFETCH(int, button);
+    const auto dialogShows = [this] {
+        const QImage image = page("geoview-dialog");
+        return count(image, image.rect(), dialogFace) > 10000;
+    };
+    QByteArray dialog;
+    const auto dialogHasTheKeyboard = [&] {
+        QByteArray active;
+        return xdotool({"getactivewindow"}, &active) && active.trimmed() == dialog;
+    };
+
+    QVERIFY(clickAt(area().topLeft() + opener, button));
+    QTRY_VERIFY_WITH_TIMEOUT(!(dialog = dialogWindow()).isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(dialogShows(), 10000);
+    QVERIFY(clickAt(area().topLeft() + QPoint(100, area().height() - 150), 1));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialogShows(), 10000);
+
+    QVERIFY(clickAt(area().topLeft() + opener, button));
+    QTRY_VERIFY_WITH_TIMEOUT(dialogShows() && dialogHasTheKeyboard(), 10000);
+    QVERIFY(xdotool({"key", "--window", QString::fromLatin1(dialog), "Escape"}));
+    QTRY_VERIFY_WITH_TIMEOUT(dialogWindow().isEmpty(), 10000);
 }
 
 // A viewer that dies is replaced: the page shows its loading animation

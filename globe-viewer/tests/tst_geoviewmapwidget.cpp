@@ -6,6 +6,7 @@
 
 #include "GeoviewMapState.h"
 #include "GeoviewMapWidget.h"
+#include "OsgViewerWidget.h"
 #include "geo/SpatialReference.h"
 
 Q_DECLARE_METATYPE(osg::Vec3d)
@@ -94,9 +95,18 @@ private slots:
     void airLineKeysFollowTheDrone();
 
 private:
-    // A widget with the map and the model set up as the scene set-up would.
+    // The widget with the scene that its GL initialisation builds.
     GeoviewMapWidget *sceneWidget();
     void frame(double time);
+    // What the set-up gave the viewer: its manipulator and its scene.
+    osgViewer::Viewer *viewer() const { return m_widget->findChild<OsgViewerWidget *>()->getOsgViewer(); }
+    geo::EarthManipulator *manipulator() const
+    {
+        return dynamic_cast<geo::EarthManipulator *>(viewer()->getCameraManipulator());
+    }
+    osg::Group *scene() const { return viewer()->getSceneData()->asGroup(); }
+    // The numbered placemarks in the scene, in the order they were dropped.
+    std::vector<geo::PlaceNode *> placemarks() const;
 
     GeoviewMapWidget *m_widget = nullptr;
     QTemporaryDir m_workingDir;
@@ -121,12 +131,29 @@ void GeoviewMapWidgetTest::cleanup()
 
 GeoviewMapWidget *GeoviewMapWidgetTest::sceneWidget()
 {
-    GeoviewMapWidget *w = m_widget;
-    w->m_viewer->setCameraManipulator(w->m_manipulator.get());
-    w->syncLoadEarthFile(earthFile);
-    w->setupModelTransform();
-    w->m_modelPath = w->createAirLinePath(GeoviewMapState::routePoints());
-    return w;
+    // The scene as the viewer builds it, once the GL context is up.
+    auto *gl = m_widget->findChild<OsgViewerWidget *>();
+    QSignalSpy initialized(gl, &OsgViewerWidget::initialized);
+    m_widget->resize(800, 600);
+    m_widget->show();
+    if (initialized.isEmpty())
+        initialized.wait(10000);
+    // The set-up's flight out to the whole globe ends before a test begins,
+    // whether or not a frame of the GL widget has started it yet.
+    frame(1e9);
+    frame(2e9);
+    return m_widget;
+}
+
+std::vector<geo::PlaceNode *> GeoviewMapWidgetTest::placemarks() const
+{
+    std::vector<geo::PlaceNode *> found;
+    for (unsigned int i = 0; i < scene()->getNumChildren(); ++i) {
+        auto *place = dynamic_cast<geo::PlaceNode *>(scene()->getChild(i));
+        if (place && place->getText().rfind("Geo Point ", 0) == 0)
+            found.push_back(place);
+    }
+    return found;
 }
 
 void GeoviewMapWidgetTest::frame(double time)
@@ -134,7 +161,7 @@ void GeoviewMapWidgetTest::frame(double time)
     osg::ref_ptr<osgGA::GUIEventAdapter> event = new osgGA::GUIEventAdapter;
     event->setEventType(osgGA::GUIEventAdapter::FRAME);
     event->setTime(time);
-    m_widget->m_manipulator->handle(*event, *m_widget->m_viewer);
+    manipulator()->handle(*event, *viewer());
 }
 
 void GeoviewMapWidgetTest::headingKeys_data()
@@ -168,13 +195,12 @@ void GeoviewMapWidgetTest::placemarksAreNumbered()
     GeoviewMapWidget *w = sceneWidget();
     w->manualGoToPosition(true, 113.9, 22.5, 0.0);
     w->manualGoToPosition(false, 114.1, 22.6, 0.0);
-    QCOMPARE(w->m_placemarks.size(), size_t(2));
-    QCOMPARE(w->m_placemarks[0]->getText(), std::string("Geo Point 0"));
-    QCOMPARE(w->m_placemarks[1]->getText(), std::string("Geo Point 1"));
-    QCOMPARE(w->m_lastPlacemark.get(), w->m_placemarks[1].get());
-    QCOMPARE(w->m_placemarks[1]->getPosition().x(), 114.1);
-    QCOMPARE(w->m_placemarks[1]->getPosition().y(), 22.6);
-    QVERIFY(w->m_root->containsNode(w->m_placemarks[0].get()));
+    const std::vector<geo::PlaceNode *> dropped = placemarks();
+    QCOMPARE(dropped.size(), size_t(2));
+    QCOMPARE(dropped[0]->getText(), std::string("Geo Point 0"));
+    QCOMPARE(dropped[1]->getText(), std::string("Geo Point 1"));
+    QCOMPARE(dropped[1]->getPosition().x(), 114.1);
+    QCOMPARE(dropped[1]->getPosition().y(), 22.6);
     QCOMPARE(GeoviewMapState::placemarkCounter, 2);
 }
 
@@ -194,10 +220,10 @@ void GeoviewMapWidgetTest::manualRequestFliesAndReports()
     // A five-second flight of frame time.
     frame(100.0);
     frame(104.9);
-    QVERIFY(w->m_manipulator->isSettingViewpoint());
+    QVERIFY(manipulator()->isSettingViewpoint());
     frame(105.0);
-    QVERIFY(!w->m_manipulator->isSettingViewpoint());
-    const geo::Viewpoint reached = w->m_manipulator->getViewpoint();
+    QVERIFY(!manipulator()->isSettingViewpoint());
+    const geo::Viewpoint reached = manipulator()->getViewpoint();
     QCOMPARE(reached.range().as(geo::Units::METERS), 2000.0);
     QVERIFY(std::fabs(reached.focalPoint().x() - 113.91088) < 1e-9);
     QVERIFY(std::fabs(reached.focalPoint().y() - 22.543854) < 1e-9);
@@ -279,8 +305,8 @@ void GeoviewMapWidgetTest::unusablePositionsAreRefused()
     QCOMPARE(autoWarnings, 1);
     QCOMPARE(warningCount, 2);
     QCOMPARE(reported.count(), 0);
-    QVERIFY(w->m_placemarks.empty());
-    QVERIFY(!w->m_manipulator->isSettingViewpoint());
+    QVERIFY(placemarks().empty());
+    QVERIFY(!manipulator()->isSettingViewpoint());
     QCOMPARE(GeoviewMapState::routePoints()->size(), 1u);
     QCOMPARE(GeoviewMapState::droneLongitude, 113.9);
     QCOMPARE(GeoviewMapState::droneLatitude, 22.5);
@@ -302,11 +328,11 @@ void GeoviewMapWidgetTest::forcedLocationFliesOnceToTheDrone()
     w->m_flyOnNextUpdate = true;
     w->autoGoToPosition(0, 0, 0, 0, 0.0, 22.5, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
     QVERIFY(w->m_flyOnNextUpdate);
-    QVERIFY(!w->m_manipulator->isSettingViewpoint());
+    QVERIFY(!manipulator()->isSettingViewpoint());
 
     w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
     QVERIFY(!w->m_flyOnNextUpdate);
-    QVERIFY(w->m_manipulator->isSettingViewpoint());
+    QVERIFY(manipulator()->isSettingViewpoint());
     QCOMPARE(reported.count(), 0);
 }
 
