@@ -1,6 +1,7 @@
 #include "NQNodeServer.h"
 
 #include "NQDispatcher.h"
+#include "NQListener.h"
 #include "NQLogging.h"
 #include "NQNames.h"
 #include "NQThread.h"
@@ -34,6 +35,7 @@ constexpr qint64 heldReadBytes = 64 * 1024;
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     : thread(new NQThread)
     , server(new QLocalServer(this))
+    , listener(new NQListener(server, this))
     , centerSocket(new QLocalSocket(this))
     , folder(nqnames::meetingFolder())
     , lockFile(new QLockFile(nqnames::meetingPath(folder, nqnames::lockFileName())))
@@ -114,7 +116,7 @@ bool NQNodeServer::start()
 {
     qDebug() << "NQNodeServer::start";
     connect(server, &QLocalServer::newConnection, this, &NQNodeServer::onSocketConnection);
-    if (!platform::listenReclaiming(*server, nqnames::meetingPath(folder, nodeName))) {
+    if (!listener->listen(nqnames::meetingPath(folder, nodeName))) {
         qWarning() << "NQNodeServer::start listen failed:" << server->errorString();
         return false;
     }

@@ -19,6 +19,7 @@
 
 class INQNodeCallback;
 class NQDispatcher;
+class NQListener;
 class QLocalServer;
 class QLockFile;
 class QTimer;
@@ -118,6 +119,7 @@ private:
     QByteArray nameField;
     NQThread *thread;
     QLocalServer *server;
+    NQListener *listener;
     QLocalSocket *centerSocket;
     QSet<QLocalSocket *> pending;
     QMap<QString, QLocalSocket *> nodeSockets;
