@@ -32,14 +32,17 @@ public:
     {
         auto segment = std::make_unique<QSharedMemory>();
         segment->setNativeKey(path);
-        const bool taken = platform::createSingleInstanceSegment(*segment, 8);
+        if (!platform::createSingleInstanceSegment(*segment, 8))
+            return false;
         identity = platform::fileIdentity(path);
         segments.push_back(std::move(segment));
-        return taken;
+        return true;
     }
 
     // The center's server makes the folder again when it listens again;
-    // the key follows once the folder is there.
+    // the key follows once the folder is there. A center that lost the
+    // listen to this one may hold the new key for a moment: it is tried
+    // again until that one has ended.
     void keep()
     {
         if (platform::fileIdentity(path) == identity || !QFileInfo::exists(QFileInfo(path).path()))
