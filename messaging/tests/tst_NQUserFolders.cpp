@@ -198,8 +198,9 @@ void tst_NQUserFolders::runningNodesAreFoundAgain_data()
     QTest::addColumn<QString>("logged");
     QTest::newRow("a runtime folder too deep for socket names")
         << QString(90, QLatin1Char('d')) << QString() << QString() << QStringLiteral("more than the 107");
-    QTest::newRow("the folder removed at the end of the session")
-        << QString() << QStringLiteral("rm -rf \"$1\"") << QString() << QStringLiteral("listening again");
+    QTest::newRow("the session's folder removed, and made again at the next login")
+        << QString() << QStringLiteral("rm -rf \"${1%/*}\" && mkdir -m 700 \"${1%/*}\"") << QString()
+        << QStringLiteral("listening again");
     // Every descriptor number from the lowest free one up is refused.
     QTest::newRow("the first node out of descriptors for a moment") << QString()
         << QStringLiteral("n=0; while [ -e /proc/$2/fd/$n ]; do n=$((n+1)); done; prlimit --pid $2 --nofile=$n:")
