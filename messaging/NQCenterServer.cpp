@@ -1,10 +1,10 @@
 #include "NQCenterServer.h"
 
+#include "NQListener.h"
 #include "NQLogging.h"
 #include "NQNames.h"
 #include "NQThread.h"
 #include "platform/ExitProcess.h"
-#include "platform/LocalServerName.h"
 
 #include <QDebug>
 #include <QLocalServer>
@@ -19,7 +19,9 @@ NQCenterServer *NQCenterServer::instance()
 NQCenterServer::NQCenterServer()
     : thread(new NQThread)
     , server(new QLocalServer(this))
+    , listener(new NQListener(server, this))
 {
+    connect(listener, &NQListener::taken, this, &NQCenterServer::endForOtherCenter);
     moveToThread(thread);
     thread->start(QThread::InheritPriority);
 }
@@ -37,11 +39,20 @@ bool NQCenterServer::launch()
 bool NQCenterServer::startInner(QString strServerName)
 {
     connect(server, &QLocalServer::newConnection, this, &NQCenterServer::onSocketConnection);
-    if (platform::listenReclaiming(*server, strServerName))
+    if (listener->listen(strServerName))
         return true;
     // Another process serves the name although this one owns the single
     // instance segment: two centers would split the nodes between them.
     qWarning() << "NQCenterServer::startInner listen failed:" << server->errorString();
+    platform::exitProcessNow(-1);
+}
+
+// A center started while this one had lost its socket (its folder went with
+// the user's session) serves the name now. Its nodes find that one when
+// this one's connections close.
+void NQCenterServer::endForOtherCenter()
+{
+    qWarning() << "NQCenterServer::endForOtherCenter another center serves the nodes now";
     platform::exitProcessNow(-1);
 }
 

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSet>
 
+class NQListener;
 class QLocalServer;
 class NQThread;
 
@@ -30,10 +31,12 @@ private:
     NQCenterServer();
     void relay(QLocalSocket *writer, const NQFrame &frame);
     void dropSocket(QLocalSocket *socket);
+    void endForOtherCenter();
 
     NQThread *thread;
     QLocalServer *server;
     QSet<QLocalSocket *> sockets;
+    NQListener *listener;
     // Frames are relayed whole, so that two writers' bytes never interleave
     // at a receiver; only the frame's counts are read, never its payload.
     QHash<QLocalSocket *, NQFrameReader> readers;

@@ -18,7 +18,12 @@ inline QString centerProgram() { return QStringLiteral("NQCenter"); }
 // machine: each user's nodes and center meet in a folder of the user's own,
 // so that one user's center neither serves nor blocks another's nodes.
 // Empty, after a log line, when that folder cannot be had safely.
-inline QString meetingFolder() { return platform::userRuntimeFolder(QStringLiteral("NQCore")); }
+// The center's name is the longest of a socket in it; a node's has ten digits
+// at most.
+inline QString meetingFolder()
+{
+    return platform::userRuntimeFolder(QStringLiteral("NQCore"), centerServerName().size());
+}
 // Where a name lies in that folder; empty without a folder.
 inline QString meetingPath(const QString &folder, const QString &name)
 {

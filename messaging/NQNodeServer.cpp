@@ -2,6 +2,7 @@
 
 #include "NQCenterLink.h"
 #include "NQDispatcher.h"
+#include "NQListener.h"
 #include "NQLogging.h"
 #include "NQNames.h"
 #include "NQThread.h"
@@ -38,6 +39,7 @@ constexpr int peerLongestPauseMs = 500;
 NQNodeServer::NQNodeServer(INQNodeCallback *callback)
     : thread(new NQThread)
     , server(new QLocalServer(this))
+    , listener(new NQListener(server, this))
     , folder(nqnames::meetingFolder())
     , center(new NQCenterLink(folder, this))
     , dispatcher(new NQDispatcher(callback))
@@ -102,7 +104,7 @@ bool NQNodeServer::start()
 {
     qDebug() << "NQNodeServer::start";
     connect(server, &QLocalServer::newConnection, this, &NQNodeServer::onSocketConnection);
-    if (!platform::listenReclaiming(*server, nqnames::meetingPath(folder, nodeName))) {
+    if (!listener->listen(nqnames::meetingPath(folder, nodeName))) {
         qWarning() << "NQNodeServer::start listen failed:" << server->errorString();
         return false;
     }

@@ -13,10 +13,10 @@
 #include <QSet>
 #include <QString>
 
-
 class INQNodeCallback;
 class NQCenterLink;
 class NQDispatcher;
+class NQListener;
 class QLocalServer;
 class NQThread;
 
@@ -93,6 +93,7 @@ private:
     QByteArray nameField;
     NQThread *thread;
     QLocalServer *server;
+    NQListener *listener;
     // The reached center's socket; null while a center is being found.
     QLocalSocket *centerSocket = nullptr;
     QSet<QLocalSocket *> pending;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace platform {
@@ -47,26 +48,42 @@ bool isPrivate(const QString &folder, Links links)
     return why.isEmpty() || refuse(folder, why);
 }
 
-} // namespace
-
-QString userRuntimeFolder(const QString &name)
+// Without this a socket path that does not fit fails to listen as "Unknown
+// error 0", and connecting to it finds nobody: nodes would wait in silence.
+bool socketNamesFit(const QString &folder, int longestSocketName)
 {
-    // The session's runtime folder may itself be reached through a link;
-    // only the folder made here must not be one.
-    const QString session = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    QString folder;
-    if (QDir::isAbsolutePath(session)) {
-        if (!isPrivate(session, Links::Follow))
-            return QString();
-        folder = session + QLatin1Char('/') + name;
-    } else {
-        folder = QDir::tempPath() + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(::geteuid());
-    }
+    const int limit = int(sizeof(sockaddr_un::sun_path)) - 1;
+    const int bytes = QFile::encodeName(folder).size() + 1 + longestSocketName;
+    if (bytes <= limit)
+        return true;
+    qWarning().noquote() << "userRuntimeFolder: local socket paths in" << folder << "take" << bytes
+                         << "bytes, more than the" << limit << "a local socket name holds";
+    return false;
+}
+
+QString madePrivate(const QString &folder)
+{
     if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
         refuse(folder, QString::fromLocal8Bit(std::strerror(errno)));
         return QString();
     }
     return isPrivate(folder, Links::Refuse) ? folder : QString();
+}
+
+} // namespace
+
+QString userRuntimeFolder(const QString &name, int longestSocketName)
+{
+    // The session's runtime folder may itself be reached through a link;
+    // only the folder made here must not be one.
+    const QString session = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(session)) {
+        const QString folder = session + QLatin1Char('/') + name;
+        if (socketNamesFit(folder, longestSocketName))
+            return isPrivate(session, Links::Follow) ? madePrivate(folder) : QString();
+    }
+    const QString folder = QDir::tempPath() + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(::geteuid());
+    return socketNamesFit(folder, longestSocketName) ? madePrivate(folder) : QString();
 }
 
 } // namespace platform

@@ -11,6 +11,10 @@ namespace platform {
 // says why, when the folder (or $XDG_RUNTIME_DIR) belongs to another user,
 // when others can write to it, or when it is no plain folder: whoever could
 // change it could take the user's names or lead them elsewhere.
-QString userRuntimeFolder(const QString &name);
+//
+// Local sockets named by up to `longestSocketName` bytes are made inside it.
+// A runtime folder too deep for their paths is logged with the limit and the
+// one in the temporary folder is used instead; empty when neither fits.
+QString userRuntimeFolder(const QString &name, int longestSocketName);
 
 } // namespace platform

@@ -1,9 +1,13 @@
 // Every user of the machine has messaging of their own: each user's nodes
 // and center meet in a folder of that user's, and a folder that is not
-// the user's own is refused.
+// the user's own is refused. Running nodes stay reachable there when the
+// folder goes or their server loses its socket.
 
+#include "NQFrame.h"
+#include "NQTestPacket.h"
 #include "NodeProcess.h"
 
+#include <QLocalSocket>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,9 +22,41 @@ namespace {
 // The user id that Debian gives nobody, who owns nothing of the test's.
 const QString otherUser = QStringLiteral("65534");
 
-bool shell(const QString &script, const QString &folder)
+bool shell(const QString &script, const QString &folder, const QString &node = QString())
 {
-    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), script, QStringLiteral("sh"), folder}) == 0;
+    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), script, QStringLiteral("sh"), folder, node}) == 0;
+}
+
+// A peer that connects to the node's socket and names itself is reported.
+bool reachesNode(const QString &path, NodeProcess &node)
+{
+    for (QDeadlineTimer deadline(20000); !deadline.hasExpired(); QTest::qWait(200)) {
+        QLocalSocket peer;
+        peer.connectToServer(path);
+        if (!peer.waitForConnected(1000))
+            continue;
+        peer.write(NQFrame::encode(QStringLiteral("1005"), NQTestPacket(QStringLiteral("back")).toByteArray()));
+        if (peer.waitForBytesWritten(1000) && node.waitForLine(QStringLiteral("online 1005 back"), 2000))
+            return true;
+    }
+    return false;
+}
+
+// Another center started now ends at once with 0: the running one holds
+// the name and the key. A moment after a change it may still lose the
+// listen instead (255); it must never stay.
+bool anotherCenterEndsAtOnce(const QProcessEnvironment &environment)
+{
+    for (QDeadlineTimer deadline(10000); !deadline.hasExpired(); QTest::qWait(200)) {
+        NodeProcess center(QStringLiteral(STATION_BIN_DIR "/NQCenter"), {}, environment);
+        center.launch();
+        int exitCode = -1;
+        if (!center.waitForExit(10000, &exitCode))
+            return false;
+        if (exitCode == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -35,6 +71,8 @@ private slots:
     void twoUsersRunTheirOwnStations();
     void folderNotTheUsersOwnIsRefused_data();
     void folderNotTheUsersOwnIsRefused();
+    void runningNodesAreFoundAgain_data();
+    void runningNodesAreFoundAgain();
 
 private:
     NodeProcess &launch(const QProcessEnvironment &environment, bool asOtherUser);
@@ -152,6 +190,66 @@ void tst_NQUserFolders::folderNotTheUsersOwnIsRefused()
     const QString errors = node.errors();
     QVERIFY2(errors.contains(QStringLiteral("refusing the private folder")) && errors.contains(reason),
              qPrintable(errors));
+}
+
+void tst_NQUserFolders::runningNodesAreFoundAgain_data()
+{
+    QTest::addColumn<QString>("deeper");
+    // $1 is the nodes' folder, $2 the first node's process id.
+    QTest::addColumn<QString>("disturb");
+    QTest::addColumn<QString>("restore");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("a runtime folder too deep for socket names")
+        << QString(90, QLatin1Char('d')) << QString() << QString() << QStringLiteral("more than the 107");
+    QTest::newRow("the session's folder removed, and made again at the next login")
+        << QString() << QStringLiteral("rm -rf \"${1%/*}\" && mkdir -m 700 \"${1%/*}\"") << QString()
+        << QStringLiteral("listening again");
+    // Every descriptor number from the lowest free one up is refused.
+    QTest::newRow("the first node out of descriptors for a moment") << QString()
+        << QStringLiteral("n=0; while [ -e /proc/$2/fd/$n ]; do n=$((n+1)); done; prlimit --pid $2 --nofile=$n:")
+        << QStringLiteral("prlimit --pid $2 --nofile=$(prlimit --pid $2 --nofile --raw --noheadings -o HARD):") << QStringLiteral("lost the server");
+}
+
+// Two nodes run, their meeting place is disturbed, and a third that starts
+// afterwards still meets both, through the one center.
+void tst_NQUserFolders::runningNodesAreFoundAgain()
+{
+    QFETCH(QString, deeper);
+    QFETCH(QString, disturb);
+    QFETCH(QString, restore);
+    QFETCH(QString, logged);
+    QTemporaryDir base;
+    const QString runtime = base.filePath(deeper);
+    QVERIFY(shell(QStringLiteral("mkdir -p -m 700 \"$1\""), runtime));
+    QProcessEnvironment environment = NodeProcess::nodeEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    const QString folder = deeper.isEmpty() ? runtime + QStringLiteral("/NQCore")
+                                            : QDir::tempPath() + QStringLiteral("/NQCore-%1").arg(::geteuid());
+
+    NodeProcess &a = launch(environment, false);
+    NodeProcess &b = launch(environment, false);
+    a.command(QStringLiteral("start\nonline hello-a"));
+    b.command(QStringLiteral("start\nonline hello-b"));
+    QVERIFY(a.waitForLine(QStringLiteral("online %1 hello-b").arg(b.name()), 60000));
+    QVERIFY(b.waitForLine(QStringLiteral("online %1 hello-a").arg(a.name()), 60000));
+    QVERIFY(disturb.isEmpty() || shell(disturb, folder, a.name()));
+    const QString pathOfA = folder + QLatin1Char('/') + a.name();
+    // Taking this connection is what an exhausted node fails at.
+    QLocalSocket poke;
+    poke.connectToServer(pathOfA);
+    poke.waitForConnected(1000);
+    QTRY_VERIFY_WITH_TIMEOUT(a.errors().contains(logged), 20000);
+    QVERIFY(restore.isEmpty() || shell(restore, folder, a.name()));
+    QVERIFY(reachesNode(pathOfA, a));
+
+    NodeProcess &c = launch(environment, false);
+    c.command(QStringLiteral("start\nonline hello-c"));
+    QVERIFY(c.waitForLine(QStringLiteral("online %1 hello-a").arg(a.name()), 20000));
+    QVERIFY(c.waitForLine(QStringLiteral("online %1 hello-b").arg(b.name()), 20000));
+    QVERIFY(a.waitForLine(QStringLiteral("online %1 hello-c").arg(c.name()), 20000));
+    QVERIFY(b.waitForLine(QStringLiteral("online %1 hello-c").arg(c.name()), 20000));
+    QVERIFY(anotherCenterEndsAtOnce(environment));
+    QCOMPARE(centerProcessesOfThisTest().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_NQUserFolders)
