@@ -250,7 +250,7 @@ bool GlobeTile::touchesPole() const
 
 bool GlobeTile::isNarrow() const
 {
-    return std::cos(widestLatitude(m_south, m_north)) * (m_east - m_west) < (m_north - m_south) / 2.0;
+    return std::cos(widestLatitude(m_south, m_north)) * (m_east - m_west) < 0.75 * (m_north - m_south);
 }
 
 bool GlobeTile::canSplit() const

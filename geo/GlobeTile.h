@@ -14,10 +14,10 @@ namespace geo {
 // ellipsoid as seen from the eye; children are built on the spot in memory
 // and dropped again once no frame has used them for a while.
 //
-// Near a pole the meridians crowd together: a tile that has become much
-// narrower than it is tall splits into a northern and a southern half only,
-// so the tiles around a pole stay about as wide as they are tall and as few
-// as anywhere else.
+// Near a pole the meridians crowd together: a tile narrower than three
+// quarters of its height splits into a northern and a southern half only,
+// so the tiles around a pole stay about as wide as they are tall and hardly
+// more than anywhere else.
 //
 // Visitors other than the cull visitor (intersections, bounds) see what was
 // drawn last: the children where the tile was split, else its own grid.
