@@ -56,8 +56,9 @@ public:
     GlobeTile *child(unsigned index) const { return m_children[index].get(); }
     static const unsigned kMaxChildren = 4;
 
-    // Drops the children of every tile below this one that has not been
-    // split for `stalePasses` passes before `pass`; returns the tiles left.
+    // Drops the children of this tile and of every tile below it that no
+    // pass has split for more than `stalePasses` passes up to `pass`;
+    // returns the tiles left, this one included.
     unsigned dropStaleTiles(unsigned pass, unsigned stalePasses);
 
     void traverse(osg::NodeVisitor &nv) override;
