@@ -16,13 +16,9 @@ namespace {
 
 // Grid cells along each side of a tile.
 const int kCells = 16;
-// A tile splits while the eye is nearer than this many bounding radii.
-const double kSplitDistanceRatio = 2.5;
-// Tiles of about 40 m: far finer than the world image shows, but it keeps
-// the drawn ground on the ellipsoid at the closest range the camera allows.
+// Tiles of about 40 m: far finer than any view splits to, a bound should
+// the error ever be misjudged.
 const unsigned kMaxLevel = 18;
-// Frames a tile may go without splitting before its children are dropped.
-const unsigned kStaleFrames = 240;
 
 const osg::EllipsoidModel &ellipsoid()
 {
@@ -41,13 +37,34 @@ osg::Vec3d upAt(double lat, double lon)
     return osg::Vec3d(std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat));
 }
 
+// The parallel along which a tile is widest: the one nearest the equator.
+double widestLatitude(double south, double north)
+{
+    if (south <= 0.0 && north >= 0.0)
+        return 0.0;
+    return std::min(std::fabs(south), std::fabs(north));
+}
+
 // Deepest a straight cell edge dips below the ellipsoid: the sagitta of the
-// widest cell, plus a metre. The skirts hang that far so that the seam
+// widest cell's longer edge, plus a metre; an edge along a parallel bends
+// with the parallel's radius. The skirts hang that far so that the seam
 // between a tile and a finer neighbour never shows a gap.
 double skirtDepth(double west, double south, double east, double north)
 {
-    const double cell = std::max(east - west, north - south) / kCells;
-    return ellipsoid().getRadiusEquator() * cell * cell / 8.0 + 1.0;
+    const double dLon = (east - west) / kCells, dLat = (north - south) / kCells;
+    const double widest = std::cos(widestLatitude(south, north)) * dLon * dLon;
+    return ellipsoid().getRadiusEquator() * std::max(widest, dLat * dLat) / 8.0 + 1.0;
+}
+
+// A flat triangle strays furthest from the ellipsoid at its circumcentre,
+// by the square of its longest side over eight radii: for the grid, the
+// diagonal of its widest cell.
+double gridError(double west, double south, double east, double north)
+{
+    const double radius = ellipsoid().getRadiusEquator();
+    const double cellWidth = radius * std::cos(widestLatitude(south, north)) * (east - west) / kCells;
+    const double cellHeight = radius * (north - south) / kCells;
+    return (cellWidth * cellWidth + cellHeight * cellHeight) / (8.0 * radius);
 }
 
 struct MeshBuilder
@@ -161,6 +178,7 @@ GlobeTile::GlobeTile(unsigned level, double west, double south, double east, dou
     // middle, not at a corner.
     const double edgeMiddle = std::min(1.0, upAt(south, (west + east) / 2.0) * m_centerDirection);
     m_angularRadius = std::max(m_angularRadius, std::acos(edgeMiddle));
+    m_geometricError = gridError(west, south, east, north);
 }
 
 osg::BoundingSphere GlobeTile::computeBound() const
@@ -184,19 +202,12 @@ void GlobeTile::traverse(osg::NodeVisitor &nv)
 
 void GlobeTile::cull(osg::NodeVisitor &nv)
 {
-    const osg::Vec3d eye = nv.getEyePoint();
-    if (belowHorizon(eye))
+    if (belowHorizon(nv.getEyePoint()))
         return;
-    const unsigned frame = nv.getFrameStamp() ? nv.getFrameStamp()->getFrameNumber() : 0;
-    m_split = wantsSplit(eye);
-    if (m_split) {
-        createChildren();
-        m_lastSplitFrame = frame;
+    if (m_split)
         traverseChildren(nv);
-    } else {
-        dropChildrenWhenStale(frame);
+    else
         m_mesh->accept(nv);
-    }
 }
 
 bool GlobeTile::belowHorizon(const osg::Vec3d &eye) const
@@ -214,12 +225,44 @@ bool GlobeTile::belowHorizon(const osg::Vec3d &eye) const
     return angle - m_angularRadius > reach;
 }
 
-bool GlobeTile::wantsSplit(const osg::Vec3d &eye) const
+double GlobeTile::distanceFrom(const osg::Vec3d &eye, double eyeLatitude, double eyeLongitude) const
 {
-    if (m_level >= kMaxLevel)
-        return false;
-    const osg::BoundingSphere &bound = getBound();
-    return (eye - bound.center()).length() < kSplitDistanceRatio * bound.radius();
+    const double latitude = std::max(m_south, std::min(m_north, eyeLatitude));
+    double distance = (eye - worldAt(latitude, nearestLongitude(eyeLongitude))).length();
+    // Across a pole the nearest point is the pole, not on an edge meridian.
+    if (touchesPole())
+        distance = std::min(distance, (eye - worldAt(m_north > 0.0 ? osg::PI_2 : -osg::PI_2, 0.0)).length());
+    return distance;
+}
+
+double GlobeTile::nearestLongitude(double longitude) const
+{
+    if (longitude >= m_west && longitude <= m_east)
+        return longitude;
+    const auto gap = [longitude](double edge) { return std::fabs(std::remainder(longitude - edge, 2.0 * osg::PI)); };
+    return gap(m_west) < gap(m_east) ? m_west : m_east;
+}
+
+bool GlobeTile::touchesPole() const
+{
+    return m_north >= osg::PI_2 || m_south <= -osg::PI_2;
+}
+
+bool GlobeTile::isNarrow() const
+{
+    return std::cos(widestLatitude(m_south, m_north)) * (m_east - m_west) < 0.75 * (m_north - m_south);
+}
+
+bool GlobeTile::canSplit() const
+{
+    return m_level < kMaxLevel;
+}
+
+void GlobeTile::split(unsigned pass)
+{
+    createChildren();
+    m_split = true;
+    m_lastSplitPass = pass;
 }
 
 void GlobeTile::createChildren()
@@ -228,18 +271,33 @@ void GlobeTile::createChildren()
         return;
     const double midLon = (m_west + m_east) / 2.0, midLat = (m_south + m_north) / 2.0;
     const unsigned level = m_level + 1;
-    m_children[0] = new GlobeTile(level, m_west, m_south, midLon, midLat, m_closeUpState.get());
-    m_children[1] = new GlobeTile(level, midLon, m_south, m_east, midLat, m_closeUpState.get());
-    m_children[2] = new GlobeTile(level, m_west, midLat, midLon, m_north, m_closeUpState.get());
-    m_children[3] = new GlobeTile(level, midLon, midLat, m_east, m_north, m_closeUpState.get());
+    osg::StateSet *state = m_closeUpState.get();
+    if (isNarrow()) {
+        m_children[0] = new GlobeTile(level, m_west, m_south, m_east, midLat, state);
+        m_children[1] = new GlobeTile(level, m_west, midLat, m_east, m_north, state);
+        return;
+    }
+    m_children[0] = new GlobeTile(level, m_west, m_south, midLon, midLat, state);
+    m_children[1] = new GlobeTile(level, midLon, m_south, m_east, midLat, state);
+    m_children[2] = new GlobeTile(level, m_west, midLat, midLon, m_north, state);
+    m_children[3] = new GlobeTile(level, midLon, midLat, m_east, m_north, state);
 }
 
-void GlobeTile::dropChildrenWhenStale(unsigned frameNumber)
+unsigned GlobeTile::dropStaleTiles(unsigned pass, unsigned stalePasses)
 {
-    if (m_children[0].valid() && frameNumber > m_lastSplitFrame + kStaleFrames) {
+    if (!m_children[0].valid())
+        return 1;
+    if (pass - m_lastSplitPass > stalePasses) {
+        m_split = false;
         for (auto &child : m_children)
             child = nullptr;
+        return 1;
     }
+    unsigned held = 1;
+    for (auto &child : m_children)
+        if (child.valid())
+            held += child->dropStaleTiles(pass, stalePasses);
+    return held;
 }
 
 void GlobeTile::traverseChildren(osg::NodeVisitor &nv)

@@ -8,12 +8,16 @@
 namespace geo {
 
 // One quadrant of the globe's quadtree: a patch of the WGS84 ellipsoid
-// between two meridians and two parallels, drawn as a textured grid. When
-// the eye comes close, the tile draws its four children instead, built on
-// the spot in memory; children that stay unused for a while are dropped
-// again. So a far globe costs a few dozen tiles and a close-up adds only the
-// tiles around the eye, fine enough that the drawn surface stays within
-// millimetres of the ellipsoid near the eye.
+// between two meridians and two parallels, drawn as a textured grid. The
+// surface (GlobeSurface) decides before every frame which tiles draw their
+// children instead of their own grid, from how far each grid strays from the
+// ellipsoid as seen from the eye; children are built on the spot in memory
+// and dropped again once no frame has used them for a while.
+//
+// Near a pole the meridians crowd together: a tile narrower than three
+// quarters of its height splits into a northern and a southern half only,
+// so the tiles around a pole stay about as wide as they are tall and hardly
+// more than anywhere else.
 //
 // Visitors other than the cull visitor (intersections, bounds) see what was
 // drawn last: the children where the tile was split, else its own grid.
@@ -28,13 +32,34 @@ public:
     GlobeTile(unsigned level, double west, double south, double east, double north,
               osg::StateSet *closeUpState);
 
-    // A tile is drawn at roughly the same size on screen whatever its level,
-    // and from this level on it holds fewer texels of the world image than
-    // it covers pixels: the image is only ever magnified there.
+    // A view splits down to this level only when the tiles come so close
+    // that each covers more pixels than it holds texels of the world image:
+    // the image is only ever magnified there.
     static const unsigned kFirstCloseUpLevel = 2;
 
     unsigned level() const { return m_level; }
     bool isSplit() const { return m_split; }
+    bool canSplit() const;
+
+    // The farthest the drawn grid strays from the ellipsoid, in metres.
+    double geometricError() const { return m_geometricError; }
+    // About the shortest distance from the eye to the tile's ground; the
+    // eye's geodetic latitude and longitude are given in radians.
+    double distanceFrom(const osg::Vec3d &eye, double eyeLatitude, double eyeLongitude) const;
+    bool belowHorizon(const osg::Vec3d &eye) const;
+
+    // Draw through the children (built when missing) or with the own grid.
+    // `pass` numbers the surface's cull traversals and tells which children
+    // are stale.
+    void split(unsigned pass);
+    void merge() { m_split = false; }
+    GlobeTile *child(unsigned index) const { return m_children[index].get(); }
+    static const unsigned kMaxChildren = 4;
+
+    // Drops the children of this tile and of every tile below it that no
+    // pass has split for more than `stalePasses` passes up to `pass`;
+    // returns the tiles left, this one included.
+    unsigned dropStaleTiles(unsigned pass, unsigned stalePasses);
 
     void traverse(osg::NodeVisitor &nv) override;
     osg::BoundingSphere computeBound() const override;
@@ -43,21 +68,22 @@ public:
 
 private:
     void cull(osg::NodeVisitor &nv);
-    bool belowHorizon(const osg::Vec3d &eye) const;
-    bool wantsSplit(const osg::Vec3d &eye) const;
+    bool isNarrow() const;
+    bool touchesPole() const;
+    double nearestLongitude(double longitude) const;
     void createChildren();
-    void dropChildrenWhenStale(unsigned frameNumber);
     void traverseChildren(osg::NodeVisitor &nv);
 
     unsigned m_level;
     double m_west, m_south, m_east, m_north;
     osg::Vec3d m_centerDirection;  // unit vector from the earth's centre
     double m_angularRadius;        // widest angle from the centre direction to the edge
+    double m_geometricError;
     osg::ref_ptr<osg::StateSet> m_closeUpState;
     osg::ref_ptr<osg::Node> m_mesh;
-    osg::ref_ptr<GlobeTile> m_children[4];
+    osg::ref_ptr<GlobeTile> m_children[kMaxChildren];  // a narrow tile fills the first two
     bool m_split = false;
-    unsigned m_lastSplitFrame = 0;
+    unsigned m_lastSplitPass = 0;
 };
 
 } // namespace geo

@@ -15,6 +15,7 @@
 #include "geo/EarthManipulator.h"
 #include "geo/MapNode.h"
 #include "geo/SkyNode.h"
+#include "platform/ResidentMemory.h"
 
 using namespace geo;
 
@@ -44,6 +45,15 @@ int brightness(QRgb pixel)
     return qRed(pixel) + qGreen(pixel) + qBlue(pixel);
 }
 
+// What any view may hold above the whole globe seen from far out. The
+// address checker keeps up to 256 MiB of freed memory aside to catch late
+// uses, which counts here as held.
+#ifdef __SANITIZE_ADDRESS__
+const double kAllowedGrowthMegabytes = 200.0 + 256.0;
+#else
+const double kAllowedGrowthMegabytes = 200.0;
+#endif
+
 } // namespace
 
 class GlobeViewTest : public QObject
@@ -60,6 +70,9 @@ private slots:
     void picksFindTheGroundUnderAPixel_data();
     void picksFindTheGroundUnderAPixel();
     void pickIntoSpaceFindsNothing();
+    void everyViewStaysWithinMemory_data();
+    void everyViewStaysWithinMemory();
+    void flyingAwayDropsWhatAViewBuilt();
 
 private:
     void look(const Viewpoint &viewpoint);
@@ -72,6 +85,8 @@ private:
     osg::ref_ptr<EarthManipulator> m_manipulator;
     osg::ref_ptr<SkyNode> m_sky;
     osg::ref_ptr<osg::Geode> m_marker;
+    double m_wholeGlobeMegabytes = 0.0;
+    unsigned m_wholeGlobeTiles = 0;
 };
 
 void GlobeViewTest::initTestCase()
@@ -104,6 +119,11 @@ void GlobeViewTest::initTestCase()
     m_marker = new osg::Geode;
     m_marker->addDrawable(new osg::ShapeDrawable(new osg::Sphere(worldOf(113.91088, 22.543854, 50.0), 100.0f)));
     m_mapNode->addChild(m_marker.get());
+
+    look(Viewpoint("", 116.531584, 40.13731, 0.0, 0.0, -90.0, 4e7));
+    render();
+    m_wholeGlobeMegabytes = platform::residentMegabytes();
+    m_wholeGlobeTiles = m_mapNode->getGlobe()->heldTiles();
 }
 
 void GlobeViewTest::cleanupTestCase()
@@ -252,6 +272,60 @@ void GlobeViewTest::pickIntoSpaceFindsNothing()
     osg::Vec3d picked;
     QVERIFY(!m_mapNode->getTerrain()->getWorldCoordsUnderMouse(m_widget->getOsgViewer(), 2.0f, 2.0f, picked));
     QVERIFY(m_mapNode->getTerrain()->getWorldCoordsUnderMouse(m_widget->getOsgViewer(), 320.0f, 200.0f, picked));
+}
+
+void GlobeViewTest::everyViewStaysWithinMemory_data()
+{
+    QTest::addColumn<double>("lon");
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("heading");
+    QTest::addColumn<double>("pitch");
+    QTest::addColumn<double>("range");
+
+    QTest::newRow("north pole, straight down") << 15.6 << 89.99 << 0.0 << -90.0 << 2000.0;
+    QTest::newRow("north pole, wheeled in, tilted") << 15.6 << 89.999 << 180.0 << -30.0 << 500.0;
+    QTest::newRow("near the south pole, tilted") << -60.0 << -89.9 << 20.0 << -15.0 << 2000.0;
+    QTest::newRow("antimeridian, tilted") << 180.0 << -17.0 << 90.0 << -30.0 << 2000.0;
+    QTest::newRow("ground level, to the horizon") << 113.91088 << 22.543854 << 45.0 << -5.0 << 500.0;
+}
+
+void GlobeViewTest::everyViewStaysWithinMemory()
+{
+    QFETCH(double, lon);
+    QFETCH(double, lat);
+    QFETCH(double, heading);
+    QFETCH(double, pitch);
+    QFETCH(double, range);
+
+    look(Viewpoint("", lon, lat, 0.0, heading, pitch, range));
+    render().save(outputFolder() + QStringLiteral("/globe-bounded-%1.png").arg(QTest::currentDataTag()).replace(' ', '-'));
+    const double growth = platform::residentMegabytes() - m_wholeGlobeMegabytes;
+    QVERIFY2(growth < kAllowedGrowthMegabytes, qPrintable(QStringLiteral("%1 MB more").arg(growth)));
+
+    // Nothing in view was left out or left coarse to stay within bounds.
+    osgViewer::Viewer *viewer = m_widget->getOsgViewer();
+    osg::Vec3d ground;
+    QVERIFY(m_mapNode->getTerrain()->getWorldCoordsUnderMouse(viewer, 320.0f, 10.0f, ground));
+    osgUtil::LineSegmentIntersector::Intersections hits;
+    osg::NodePath path{m_mapNode->getGlobe()};
+    QVERIFY(viewer->computeIntersections(320.0f, 10.0f, path, hits));
+    const double miss = (hits.begin()->getWorldIntersectPoint() - ground).length();
+    QVERIFY2(miss < 1.0, qPrintable(QString::number(miss)));
+}
+
+void GlobeViewTest::flyingAwayDropsWhatAViewBuilt()
+{
+    look(Viewpoint("", 15.6, 89.99, 0.0, 0.0, -90.0, 2000.0));
+    render();
+    QVERIFY(m_mapNode->getGlobe()->heldTiles() > m_wholeGlobeTiles);
+    // Far out over the southern hemisphere the pole's tiles lie below the
+    // horizon, where no frame visits them.
+    look(Viewpoint("", 0.0, -60.0, 0.0, 0.0, -90.0, 4e7));
+    for (int frame = 0; frame < 2000 && m_mapNode->getGlobe()->heldTiles() > m_wholeGlobeTiles; ++frame)
+        m_widget->grabFramebuffer();
+    QCOMPARE(m_mapNode->getGlobe()->heldTiles(), m_wholeGlobeTiles);
+    const double growth = platform::residentMegabytes() - m_wholeGlobeMegabytes;
+    QVERIFY2(growth < kAllowedGrowthMegabytes, qPrintable(QStringLiteral("%1 MB more").arg(growth)));
 }
 
 QTEST_MAIN(GlobeViewTest)
