@@ -146,7 +146,6 @@ public slots:
     void onOsgInitialized();
 
 private:
-    friend class GeoscopeTest;
     friend class FlightPathBench;
     friend class CameraFootprintTest;
     friend class GeoviewSceneTest;
