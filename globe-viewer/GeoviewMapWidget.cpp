@@ -56,8 +56,11 @@ GeoviewMapWidget::GeoviewMapWidget(QWidget *parent)
 {
     m_yawOffset = 0;
     m_flyOnNextUpdate = false;
-    // Childless and so invisible: the name is how the scene's readers find it.
+    // The live drone has nothing to draw and the trail hangs under the map:
+    // names are how readers of the scene tell these apart.
     m_liveDrone->setName("live drone");
+    m_droneHolder->setName("drone");
+    m_trackGroup->setName("trail");
 
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -146,11 +146,8 @@ public slots:
     void onOsgInitialized();
 
 private:
-    friend class FlightPathBench;
     friend class CameraFootprintTest;
     friend class GeoviewSceneTest;
-    friend class SceneBench;
-    friend class TrailBench;
 
     // The steps of the scene set-up (see GeoviewMapWidgetScene.cpp).
     void setUpViewer();
