@@ -3,6 +3,7 @@
 #include <osg/Geometry>
 #include <osg/LineWidth>
 #include <osg/MatrixTransform>
+#include <osg/NodeVisitor>
 #include <osg/observer_ptr>
 #include <osgUtil/UpdateVisitor>
 
@@ -144,7 +145,7 @@ private slots:
 
 private:
     void showScene();
-    void frame() { m_widget->m_glWidget->grabFramebuffer(); }
+    void frame() { gl()->grabFramebuffer(); }
     void lookDownAt(double lon, double lat, double range);
     QPoint pixelOf(double lon, double lat) const;
     void send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held);
@@ -155,12 +156,75 @@ private:
     int litPixels(const geo::Control *button, const QString &name);
     void changeView(const QString &input);
     QImage screenshot(const QString &name);
-    bool inRoot(osg::Node *node) const { return node && m_widget->m_root->containsNode(node); }
+    OsgViewerWidget *gl() const { return m_widget->findChild<OsgViewerWidget *>(); }
+    osgViewer::Viewer *viewer() const { return gl()->getOsgViewer(); }
+    osg::Group *scene() const { return viewer()->getSceneData()->asGroup(); }
+    GeoviewMapInputWidget *inputWidget() const { return m_widget->findChild<GeoviewMapInputWidget *>(); }
+    // The on-screen button with the number `number`, whichever of its two
+    // images it shows.
+    geo::ImageControl *button(const QString &number) const;
+    // The drone that replays the flight path, and the trail it leaves.
+    osg::MatrixTransform *droneHolder() const;
+    osg::Group *trail() const;
+    // The numbered placemarks in the scene, in the order they were dropped.
+    std::vector<geo::PlaceNode *> placemarks() const;
+    bool inRoot(osg::Node *node) const { return node && scene()->containsNode(node); }
     QString labelText() const { return QString::fromStdString(GeoviewMapState::lengthLabel->getText()); }
 
     GeoviewMapWidget *m_widget = nullptr;
     osg::ref_ptr<CountingManipulator> m_counting;
 };
+
+geo::ImageControl *GeoviewSceneTest::button(const QString &number) const
+{
+    struct Finder : osg::NodeVisitor
+    {
+        Finder() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
+        void apply(osg::Node &node) override
+        {
+            if (auto *image = dynamic_cast<geo::ImageControl *>(&node))
+                buttons.push_back(image);
+            traverse(node);
+        }
+        std::vector<geo::ImageControl *> buttons;
+    } finder;
+    geo::ControlCanvas::getOrCreate(viewer())->accept(finder);
+    for (geo::ImageControl *button : finder.buttons) {
+        if (imageName(button).startsWith("Optivane" + number + "_"))
+            return button;
+    }
+    return nullptr;
+}
+
+osg::MatrixTransform *GeoviewSceneTest::droneHolder() const
+{
+    for (unsigned i = 0; i < scene()->getNumChildren(); ++i) {
+        if (scene()->getChild(i)->getName() == "drone")
+            return dynamic_cast<osg::MatrixTransform *>(scene()->getChild(i));
+    }
+    return nullptr;
+}
+
+std::vector<geo::PlaceNode *> GeoviewSceneTest::placemarks() const
+{
+    std::vector<geo::PlaceNode *> found;
+    for (unsigned i = 0; i < scene()->getNumChildren(); ++i) {
+        auto *place = dynamic_cast<geo::PlaceNode *>(scene()->getChild(i));
+        if (place && place->getText().rfind("Geo Point ", 0) == 0)
+            found.push_back(place);
+    }
+    return found;
+}
+
+osg::Group *GeoviewSceneTest::trail() const
+{
+    osg::Group *map = geo::MapNode::findMapNode(scene());
+    for (unsigned i = 0; map && i < map->getNumChildren(); ++i) {
+        if (map->getChild(i)->getName() == "trail")
+            return map->getChild(i)->asGroup();
+    }
+    return nullptr;
+}
 
 void GeoviewSceneTest::init()
 {
@@ -187,7 +251,7 @@ void GeoviewSceneTest::cleanup()
 
 void GeoviewSceneTest::showScene()
 {
-    QSignalSpy initialized(m_widget->m_glWidget, &OsgViewerWidget::initialized);
+    QSignalSpy initialized(gl(), &OsgViewerWidget::initialized);
     m_widget->resize(kViewWidth, kViewHeight);
     m_widget->show();
     QVERIFY(!initialized.isEmpty() || initialized.wait(10000));
@@ -205,7 +269,7 @@ QPoint GeoviewSceneTest::pixelOf(double lon, double lat) const
 {
     osg::Vec3d world;
     geo::GeoPoint(geo::SpatialReference::wgs84Geographic(), lon, lat).toWorld(world);
-    const osg::Camera *camera = m_widget->m_viewer->getCamera();
+    const osg::Camera *camera = viewer()->getCamera();
     const osg::Vec3d window = world * camera->getViewMatrix() * camera->getProjectionMatrix()
                               * camera->getViewport()->computeWindowMatrix();
     return QPoint(qRound(window.x()), kViewHeight - qRound(window.y()));
@@ -213,8 +277,8 @@ QPoint GeoviewSceneTest::pixelOf(double lon, double lat) const
 
 void GeoviewSceneTest::send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
 {
-    QMouseEvent event(type, at, m_widget->m_glWidget->mapToGlobal(at), button, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(m_widget->m_glWidget, &event);
+    QMouseEvent event(type, at, gl()->mapToGlobal(at), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(gl(), &event);
 }
 
 void GeoviewSceneTest::moveTo(QPoint at, Qt::MouseButtons held)
@@ -236,23 +300,23 @@ void GeoviewSceneTest::click(QPoint at, Qt::MouseButton button)
 void GeoviewSceneTest::changeView(const QString &input)
 {
     if (input == "button02") {
-        clickButton(m_widget->m_gridButton02.get());
+        clickButton(button("02"));
         return;
     }
     if (input == "button03") {
-        clickButton(m_widget->m_gridButton03.get());
+        clickButton(button("03"));
         return;
     }
     if (input.startsWith("wheel")) {
         const QPoint at(kViewWidth / 2, kViewHeight / 2);
-        QWheelEvent wheel(at, m_widget->m_glWidget->mapToGlobal(at), QPoint(),
+        QWheelEvent wheel(at, gl()->mapToGlobal(at), QPoint(),
                           QPoint(0, input == "wheel in" ? 120 : -120), Qt::NoButton, Qt::NoModifier,
                           Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(m_widget->m_glWidget, &wheel);
+        QCoreApplication::sendEvent(gl(), &wheel);
     } else if (input == "viewpoint") {
         m_counting->setViewpoint(geo::Viewpoint("", 114.0, 22.5, 0.0, 0.0, -90.0, 7000.0));
     } else {
-        QTest::keyClick(m_widget->m_glWidget, input.at(0).toLatin1());
+        QTest::keyClick(gl(), input.at(0).toLatin1());
     }
     frame();
 }
@@ -270,7 +334,7 @@ void GeoviewSceneTest::clickButton(geo::ImageControl *button)
 geo::ImageControl *GeoviewSceneTest::zoomButtonDrawnWith(bool plus)
 {
     const QImage image = screenshot("geoview-zoom-buttons");
-    for (geo::ImageControl *button : {m_widget->m_gridButton02.get(), m_widget->m_gridButton03.get()}) {
+    for (geo::ImageControl *button : {button("02"), button("03")}) {
         const QPoint centre = rectOf(button).center();
         const bool down = count(image, QRect(centre.x() - 1, centre.y() - 8, 3, 5), white) >= 6;
         const bool across = count(image, QRect(centre.x() - 8, centre.y() - 1, 5, 3), white) >= 6;
@@ -287,7 +351,7 @@ int GeoviewSceneTest::litPixels(const geo::Control *button, const QString &name)
 
 QImage GeoviewSceneTest::screenshot(const QString &name)
 {
-    const QImage image = m_widget->m_glWidget->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    const QImage image = gl()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
     const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
     QDir().mkpath(folder);
     image.save(folder + "/" + name + ".png");
@@ -353,14 +417,14 @@ void GeoviewSceneTest::earthFileCopy()
     QCOMPARE(mapFinished.count(), 1);
     QCOMPARE(m_widget->m_mapNode != nullptr, mapLoads);
     // The controls are there with or without a map.
-    for (geo::ImageControl *button : {m_widget->m_button09.get(), m_widget->m_button10.get(), m_widget->m_button07.get(),
-                                      m_widget->m_button08.get(), m_widget->m_button01.get(), m_widget->m_button06.get(),
-                                      m_widget->m_gridButton02.get(), m_widget->m_gridButton03.get()})
+    for (geo::ImageControl *button : {button("09"), button("10"), button("07"),
+                                      button("08"), button("01"), button("06"),
+                                      button("02"), button("03")})
         QVERIFY(button != nullptr && button->getImage() != nullptr);
     QCOMPARE(m_widget->m_scaleBar.valid(), mapLoads);
     // Events still pass without a map.
     click(QPoint(400, 300), Qt::RightButton);
-    QVERIFY(m_widget->m_inputWidget->isVisible());
+    QVERIFY(inputWidget()->isVisible());
 }
 
 void GeoviewSceneTest::readoutShowsThePickedPoint_data()
@@ -424,7 +488,7 @@ void GeoviewSceneTest::movesWithAButtonHeldChangeNothing()
     // The release still counts: a right drag ends by opening the dialog.
     send(QEvent::MouseButtonRelease, QPoint(500, 360), Qt::RightButton, Qt::NoButton);
     frame();
-    QVERIFY(m_widget->m_inputWidget->isVisible());
+    QVERIFY(inputWidget()->isVisible());
 }
 
 void GeoviewSceneTest::rightReleases_data()
@@ -440,21 +504,21 @@ void GeoviewSceneTest::rightReleases()
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
     if (placemarkMode)
-        clickButton(m_widget->m_button09.get());
+        clickButton(button("09"));
     const int first = GeoviewMapState::placemarkCounter;
     click(pixelOf(114.01, 22.5), Qt::RightButton);
     click(pixelOf(113.99, 22.5), Qt::RightButton);
 
-    QCOMPARE(m_widget->m_inputWidget->isVisible(), !placemarkMode);
-    QCOMPARE(int(m_widget->m_placemarks.size()), placemarkMode ? 2 : 0);
+    QCOMPARE(inputWidget()->isVisible(), !placemarkMode);
+    const std::vector<geo::PlaceNode *> dropped = placemarks();
+    QCOMPARE(int(dropped.size()), placemarkMode ? 2 : 0);
     if (!placemarkMode)
         return;
-    QCOMPARE(QString::fromStdString(m_widget->m_placemarks[0]->getText()), QString("Geo Point %1").arg(first));
-    QCOMPARE(QString::fromStdString(m_widget->m_placemarks[1]->getText()), QString("Geo Point %1").arg(first + 1));
-    QVERIFY(std::fabs(m_widget->m_placemarks[0]->getPosition().x() - 114.01) < 1e-3);
-    QVERIFY(std::fabs(m_widget->m_placemarks[1]->getPosition().x() - 113.99) < 1e-3);
-    QVERIFY(inRoot(m_widget->m_placemarks[1].get()));
-    QCOMPARE(m_widget->m_lastPlacemark, m_widget->m_placemarks[1]);
+    QCOMPARE(QString::fromStdString(dropped[0]->getText()), QString("Geo Point %1").arg(first));
+    QCOMPARE(QString::fromStdString(dropped[1]->getText()), QString("Geo Point %1").arg(first + 1));
+    QVERIFY(std::fabs(dropped[0]->getPosition().x() - 114.01) < 1e-3);
+    QVERIFY(std::fabs(dropped[1]->getPosition().x() - 113.99) < 1e-3);
+    QCOMPARE(m_widget->m_lastPlacemark.get(), dropped[1]);
 }
 
 void GeoviewSceneTest::measuringSequence()
@@ -463,7 +527,7 @@ void GeoviewSceneTest::measuringSequence()
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
     // The release of the click that switches measuring on is the first.
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     QVERIFY(measuringMode);
     QVERIFY(m_widget->m_measurePoints.empty());
     QVERIFY(!startMarker.valid());
@@ -516,7 +580,7 @@ void GeoviewSceneTest::nextMeasurementClearsTheLast()
     using namespace GeoviewMapState;
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     click(pixelOf(113.98, 22.49));
     click(pixelOf(114.02, 22.51));
     const osg::ref_ptr<geo::FeatureNode> oldLine = measureLine;
@@ -537,38 +601,38 @@ void GeoviewSceneTest::clearButtonBranches()
     using namespace GeoviewMapState;
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    clickButton(m_widget->m_button09.get());
+    clickButton(button("09"));
     click(pixelOf(114.01, 22.5), Qt::RightButton);
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     click(pixelOf(113.98, 22.49));
     click(pixelOf(114.02, 22.51));
-    QCOMPARE(int(m_widget->m_placemarks.size()), 1);
-    const osg::ref_ptr<geo::PlaceNode> placemark = m_widget->m_placemarks.front();
+    QCOMPARE(int(placemarks().size()), 1);
+    const osg::ref_ptr<geo::PlaceNode> placemark = placemarks().front();
 
     // After a finished measurement: everything goes, measuring goes off.
-    clickButton(m_widget->m_button06.get());
+    clickButton(button("06"));
     QVERIFY(!inRoot(placemark.get()));
-    QVERIFY(m_widget->m_placemarks.empty());
+    QVERIFY(placemarks().empty());
     QVERIFY(!measureLine.valid());
     QVERIFY(!inRoot(startMarker.get()) && !inRoot(endMarker.get()) && !inRoot(lengthLabel.get()));
-    QCOMPARE(imageName(m_widget->m_button06.get()), QString("Optivane06_02.png"));
-    QCOMPARE(imageName(m_widget->m_button07.get()), QString("Optivane07_01.png"));
+    QCOMPARE(imageName(button("06")), QString("Optivane06_02.png"));
+    QCOMPARE(imageName(button("07")), QString("Optivane07_01.png"));
     QVERIFY(!measuringMode);
 
     // The measuring button then switches measuring on again.
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     QVERIFY(measuringMode);
-    QCOMPARE(imageName(m_widget->m_button07.get()), QString("Optivane07_02.png"));
+    QCOMPARE(imageName(button("07")), QString("Optivane07_02.png"));
 
     // A started measurement survives the other branch, which only clears
     // placemarks.
     click(pixelOf(113.98, 22.49));
     QVERIFY(inRoot(startMarker.get()));
     click(pixelOf(114.0, 22.45), Qt::RightButton);
-    clickButton(m_widget->m_button06.get());
-    QVERIFY(m_widget->m_placemarks.empty());
+    clickButton(button("06"));
+    QVERIFY(placemarks().empty());
     QVERIFY(inRoot(startMarker.get()));
-    QCOMPARE(imageName(m_widget->m_button06.get()), QString("Optivane06_01.png"));
+    QCOMPARE(imageName(button("06")), QString("Optivane06_01.png"));
 }
 
 void GeoviewSceneTest::buttonImagesSwap_data()
@@ -584,10 +648,10 @@ void GeoviewSceneTest::buttonImagesSwap()
 {
     QFETCH(QString, number);
     showScene();
-    const QMap<QString, geo::ImageControl *> buttons{{"09", m_widget->m_button09.get()},
-                                                     {"07", m_widget->m_button07.get()},
-                                                     {"08", m_widget->m_button08.get()},
-                                                     {"06", m_widget->m_button06.get()}};
+    const QMap<QString, geo::ImageControl *> buttons{{"09", button("09")},
+                                                     {"07", button("07")},
+                                                     {"08", button("08")},
+                                                     {"06", button("06")}};
     geo::ImageControl *button = buttons.value(number);
     QCOMPARE(imageName(button), QString("Optivane%1_01.png").arg(number));
     clickButton(button);
@@ -655,8 +719,8 @@ void GeoviewSceneTest::scaleBarShowsTheFrame()
     // Straight down through a 30 degree view, the ground across the view's
     // height is 2 * range * tan(15 degrees); the bar counts the canvas'
     // pixels.
-    const osg::Camera *camera = m_widget->m_viewer->getCamera();
-    const double perPixel = geo::ControlCanvas::pixelRatio(m_widget->m_viewer.get()) * 2.0 * range
+    const osg::Camera *camera = viewer()->getCamera();
+    const double perPixel = geo::ControlCanvas::pixelRatio(viewer()) * 2.0 * range
                             * std::tan(qDegreesToRadians(15.0)) / camera->getViewport()->height();
     const QString label = QString::fromStdString(m_widget->m_scaleBar->getLabel()->text());
     const QRegularExpressionMatch shown = QRegularExpression("^([0-9.]+) (k?m)$").match(label);
@@ -671,7 +735,7 @@ void GeoviewSceneTest::dragFromAButtonLeavesTheGlobe()
 {
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    const geo::ControlRect r = m_widget->m_button06->rect();
+    const geo::ControlRect r = button("06")->rect();
     const QPoint from(int(r.x + r.width / 2), int(r.y + r.height / 2));
     send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
     frame();
@@ -691,7 +755,7 @@ void GeoviewSceneTest::controlClicksMeasureNothing()
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
     const std::vector<osg::Vec3d> &tool = m_widget->m_measureTool->points();
-    geo::ImageControl *placemarks = m_widget->m_button09.get();
+    geo::ImageControl *placemarks = button("09");
     clickButton(placemarks);
     QVERIFY(tool.empty());
     const QPoint a = pixelOf(113.97, 22.5), b = pixelOf(114.03, 22.5);
@@ -713,7 +777,7 @@ void GeoviewSceneTest::controlClicksMeasureNothing()
 
     // Measuring mode: the first point stays the only one through a click on
     // a button.
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     click(pixelOf(114.0, 22.48));
     clickButton(placemarks);
     QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
@@ -739,13 +803,13 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
         return found;
     };
 
-    clickButton(w->m_button08.get());
+    clickButton(button("08"));
     QCOMPARE(followTransforms(), 1);
     QVERIFY(w->m_followViewpoint.isValid());
     QCOMPARE(w->m_followViewpoint.range().as(geo::Units::METERS), 1600.0);
     QCOMPARE(w->m_followViewpoint.pitch().as(geo::Units::DEGREES), -90.0);
-    QVERIFY(dynamic_cast<osg::AnimationPathCallback *>(w->m_droneHolder->getUpdateCallback()));
-    QVERIFY(w->m_mapNode->containsNode(w->m_trackGroup.get()));
+    QVERIFY(dynamic_cast<osg::AnimationPathCallback *>(droneHolder()->getUpdateCallback()));
+    QVERIFY(w->m_mapNode->containsNode(trail()));
     QVERIFY(m_counting->isTethering());
 
     // The camera lands over the drone where it is, and stays over it as it
@@ -770,14 +834,14 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
     off = offTheDrone(114.035, "geoview-follow-moved");
     QVERIFY2(off.isEmpty(), qPrintable(off));
 
-    clickButton(w->m_button08.get());
+    clickButton(button("08"));
     QVERIFY(!m_counting->isTethering());
     const osg::ref_ptr<osg::MatrixTransform> first = w->m_followTransform;
-    clickButton(w->m_button08.get());
+    clickButton(button("08"));
     QVERIFY(m_counting->isTethering());
     QCOMPARE(w->m_followTransform, first);
     QCOMPARE(followTransforms(), 1);
-    QCOMPARE(imageName(w->m_button08.get()), QString("Optivane08_02.png"));
+    QCOMPARE(imageName(button("08")), QString("Optivane08_02.png"));
 }
 
 void GeoviewSceneTest::followButtonShowsTheTether_data()
@@ -796,9 +860,9 @@ void GeoviewSceneTest::followButtonShowsTheTether()
     showScene();
     GeoviewMapWidget *w = m_widget;
     w->autoGoToPosition(0, 0, 0, 0, 114.0, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
-    clickButton(w->m_button08.get());
+    clickButton(button("08"));
     QVERIFY(m_counting->isTethering());
-    const int on = litPixels(w->m_button08.get(), "geoview-follow-on");
+    const int on = litPixels(button("08"), "geoview-follow-on");
     QVERIFY2(on > 400, qPrintable(QString::number(on)));
 
     const QPoint centre(kViewWidth / 2, kViewHeight / 2);
@@ -810,17 +874,17 @@ void GeoviewSceneTest::followButtonShowsTheTether()
     } else if (ending == "flight") {
         w->manualGoToPosition(true, 114.2, 22.6, 0.0);
     } else {
-        clickButton(w->m_button01.get());
+        clickButton(button("01"));
         w->autoGoToPosition(0, 0, 0, 0, 114.01, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
     }
     frame();
     QVERIFY(!m_counting->isTethering());
-    const int off = litPixels(w->m_button08.get(), "geoview-follow-ended-by-" + ending);
+    const int off = litPixels(button("08"), "geoview-follow-ended-by-" + ending);
     QVERIFY2(off == 0, qPrintable(QString("%1 pixels of the follow button still lit").arg(off)));
 
-    clickButton(w->m_button08.get());
+    clickButton(button("08"));
     QVERIFY(m_counting->isTethering());
-    QVERIFY(litPixels(w->m_button08.get(), "geoview-follow-again") > 400);
+    QVERIFY(litPixels(button("08"), "geoview-follow-again") > 400);
 }
 
 void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
@@ -829,14 +893,14 @@ void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
     GeoviewMapWidget *w = m_widget;
     for (int i = 0; i < 5; ++i)
         w->autoGoToPosition(0, 0, 0, 0, 114.0 + 0.01 * i, 22.5 + 0.003 * i * i, 300, 0, 0, 0, 0, 0, 0, 0, 0);
-    clickButton(w->m_button08.get());
-    QTRY_VERIFY_WITH_TIMEOUT((frame(), !trailOf(w->m_trackGroup.get()).isEmpty()), 10000);
+    clickButton(button("08"));
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), !trailOf(trail()).isEmpty()), 10000);
     frame();
 
     // The trail reaches the holder to the centimetre.
-    const osg::Vec3d holderAt = w->m_droneHolder->getMatrix().getTrans();
-    QVERIFY((trailOf(w->m_trackGroup.get()).back().second - holderAt).length() < 0.01);
-    osg::Node *last = w->m_trackGroup->getChild(w->m_trackGroup->getNumChildren() - 1);
+    const osg::Vec3d holderAt = droneHolder()->getMatrix().getTrans();
+    QVERIFY((trailOf(trail()).back().second - holderAt).length() < 0.01);
+    osg::Node *last = trail()->getChild(trail()->getNumChildren() - 1);
     osg::Geode *geode = last->asGeode() ? last->asGeode() : last->asGroup()->getChild(0)->asGeode();
     auto *geometry = geode->getDrawable(0)->asGeometry();
     const auto *colours = static_cast<const osg::Vec4Array *>(geometry->getColorArray());
