@@ -146,7 +146,6 @@ public slots:
     void onOsgInitialized();
 
 private:
-    friend class GeoviewSceneTest;
 
     // The steps of the scene set-up (see GeoviewMapWidgetScene.cpp).
     void setUpViewer();

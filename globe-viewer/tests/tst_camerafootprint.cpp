@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include <osg/NodeVisitor>
 
 #include <cmath>
 
@@ -11,6 +10,7 @@
 #include "geo/HBox.h"
 
 #include "PixelCount.h"
+#include "SceneSearch.h"
 
 using pixels::count;
 using pixels::cyanish;
@@ -85,26 +85,6 @@ T *childOfType(osg::Group *group)
             return child;
     }
     return nullptr;
-}
-
-// The first node of type T anywhere under `graph`.
-template<class T>
-T *firstUnder(osg::Node *graph)
-{
-    struct Finder : osg::NodeVisitor
-    {
-        Finder() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
-        void apply(osg::Node &node) override
-        {
-            if (found == nullptr)
-                found = dynamic_cast<T *>(&node);
-            if (found == nullptr)
-                traverse(node);
-        }
-        T *found = nullptr;
-    } finder;
-    graph->accept(finder);
-    return finder.found;
 }
 
 } // namespace

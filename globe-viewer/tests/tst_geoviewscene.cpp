@@ -3,7 +3,6 @@
 #include <osg/Geometry>
 #include <osg/LineWidth>
 #include <osg/MatrixTransform>
-#include <osg/NodeVisitor>
 #include <osg/observer_ptr>
 #include <osgUtil/UpdateVisitor>
 
@@ -16,9 +15,12 @@
 #include "GeoviewMapState.h"
 #include "GeoviewMapWidget.h"
 #include "OsgViewerWidget.h"
+#include "geo/Frame.h"
+#include "geo/HBox.h"
 #include "platform/CommonDataFolder.h"
 
 #include "PixelCount.h"
+#include "SceneSearch.h"
 
 using pixels::count;
 using pixels::cyanish;
@@ -31,18 +33,6 @@ namespace {
 constexpr int kViewWidth = 800;
 constexpr int kViewHeight = 600;
 const QString sourceEarthFile = QStringLiteral(STATION_BIN_DIR "/data/arcgis.earth");
-
-// Counts the zooms that reach the manipulator, with the step they asked for.
-class CountingManipulator : public geo::EarthManipulator
-{
-public:
-    void zoom(double dx, double dy) override
-    {
-        zooms.append(qMakePair(dx, dy));
-        geo::EarthManipulator::zoom(dx, dy);
-    }
-    QVector<QPair<double, double>> zooms;
-};
 
 // A short line on the WGS84 ellipsoid, by the radii of curvature in the
 // meridian and in the prime vertical at the mean latitude: for lines of a
@@ -158,6 +148,11 @@ private:
     QImage screenshot(const QString &name);
     OsgViewerWidget *gl() const { return m_widget->findChild<OsgViewerWidget *>(); }
     osgViewer::Viewer *viewer() const { return gl()->getOsgViewer(); }
+    geo::EarthManipulator *manipulator() const
+    {
+        return dynamic_cast<geo::EarthManipulator *>(viewer()->getCameraManipulator());
+    }
+    geo::HBox *scaleBox() const { return firstUnder<geo::HBox>(geo::ControlCanvas::getOrCreate(viewer())); }
     osg::Group *scene() const { return viewer()->getSceneData()->asGroup(); }
     GeoviewMapInputWidget *inputWidget() const { return m_widget->findChild<GeoviewMapInputWidget *>(); }
     // The on-screen button with the number `number`, whichever of its two
@@ -172,7 +167,6 @@ private:
     QString labelText() const { return QString::fromStdString(GeoviewMapState::lengthLabel->getText()); }
 
     GeoviewMapWidget *m_widget = nullptr;
-    osg::ref_ptr<CountingManipulator> m_counting;
 };
 
 geo::ImageControl *GeoviewSceneTest::button(const QString &number) const
@@ -237,8 +231,6 @@ void GeoviewSceneTest::init()
     S::keepMarkers = false;
     S::startMarker = S::endMarker = nullptr;
     m_widget = new GeoviewMapWidget(nullptr);
-    m_counting = new CountingManipulator;
-    m_widget->m_manipulator = m_counting;
 }
 
 void GeoviewSceneTest::cleanup()
@@ -260,7 +252,7 @@ void GeoviewSceneTest::showScene()
 
 void GeoviewSceneTest::lookDownAt(double lon, double lat, double range)
 {
-    m_counting->setViewpoint(geo::Viewpoint("", lon, lat, 0.0, 0.0, -90.0, range));
+    manipulator()->setViewpoint(geo::Viewpoint("", lon, lat, 0.0, 0.0, -90.0, range));
     frame();
     frame();
 }
@@ -314,7 +306,7 @@ void GeoviewSceneTest::changeView(const QString &input)
                           Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(gl(), &wheel);
     } else if (input == "viewpoint") {
-        m_counting->setViewpoint(geo::Viewpoint("", 114.0, 22.5, 0.0, 0.0, -90.0, 7000.0));
+        manipulator()->setViewpoint(geo::Viewpoint("", 114.0, 22.5, 0.0, 0.0, -90.0, 7000.0));
     } else {
         QTest::keyClick(gl(), input.at(0).toLatin1());
     }
@@ -415,13 +407,13 @@ void GeoviewSceneTest::earthFileCopy()
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.first().first().toBool(), mapLoads);
     QCOMPARE(mapFinished.count(), 1);
-    QCOMPARE(m_widget->m_mapNode != nullptr, mapLoads);
+    QCOMPARE(geo::MapNode::findMapNode(scene()) != nullptr, mapLoads);
     // The controls are there with or without a map.
     for (geo::ImageControl *button : {button("09"), button("10"), button("07"),
                                       button("08"), button("01"), button("06"),
                                       button("02"), button("03")})
         QVERIFY(button != nullptr && button->getImage() != nullptr);
-    QCOMPARE(m_widget->m_scaleBar.valid(), mapLoads);
+    QCOMPARE(scaleBox() != nullptr, mapLoads);
     // Events still pass without a map.
     click(QPoint(400, 300), Qt::RightButton);
     QVERIFY(inputWidget()->isVisible());
@@ -518,7 +510,6 @@ void GeoviewSceneTest::rightReleases()
     QCOMPARE(QString::fromStdString(dropped[1]->getText()), QString("Geo Point %1").arg(first + 1));
     QVERIFY(std::fabs(dropped[0]->getPosition().x() - 114.01) < 1e-3);
     QVERIFY(std::fabs(dropped[1]->getPosition().x() - 113.99) < 1e-3);
-    QCOMPARE(m_widget->m_lastPlacemark.get(), dropped[1]);
 }
 
 void GeoviewSceneTest::measuringSequence()
@@ -529,26 +520,24 @@ void GeoviewSceneTest::measuringSequence()
     // The release of the click that switches measuring on is the first.
     clickButton(button("07"));
     QVERIFY(measuringMode);
-    QVERIFY(m_widget->m_measurePoints.empty());
     QVERIFY(!startMarker.valid());
 
     const QPoint a = pixelOf(113.98, 22.49), b = pixelOf(114.0, 22.5), c = pixelOf(114.02, 22.51);
     click(a);
-    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
     QVERIFY(inRoot(startMarker.get()));
     QCOMPARE(QString::fromStdString(startMarker->getText()), QString("Start"));
     QCOMPARE(measureLabelText, QString::fromUtf8("Length\xEF\xBC\x9A" "0 m"));
-    const osg::Vec3d start = m_widget->m_measurePoints.front();
+    const geo::GeoPoint start = startMarker->getPosition();
 
     // Moving draws the live segment from the point to the pointer.
     QSignalSpy moved(m_widget, &GeoviewMapWidget::mousePositionChanged);
     moveTo(b);
     QVERIFY(liveMeasureLine.valid());
     QCOMPARE(int(liveMeasureLine->getFeature()->getGeometry()->size()), 2);
+    QCOMPARE(liveMeasureLine->getFeature()->getGeometry()->front().x(), start.x());
     QVERIFY(labelText().startsWith(QString::fromUtf8("Length\xEF\xBC\x9A")));
 
     click(c);
-    QVERIFY(m_widget->m_measurePoints.empty());
     QCOMPARE(measurementCount, 1);
     QVERIFY(inRoot(endMarker.get()));
     QCOMPARE(QString::fromStdString(endMarker->getText()), QString("End"));
@@ -593,7 +582,9 @@ void GeoviewSceneTest::nextMeasurementClearsTheLast()
     QVERIFY(startMarker != oldStart && inRoot(startMarker.get()));
     QVERIFY(measureLine != oldLine && inRoot(measureLine.get()));
     QCOMPARE(measurementCount, 0);
-    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
+    // One point taken: a move draws the segment from it.
+    moveTo(pixelOf(114.01, 22.48));
+    QCOMPARE(int(liveMeasureLine->getFeature()->getGeometry()->size()), 2);
 }
 
 void GeoviewSceneTest::clearButtonBranches()
@@ -680,18 +671,16 @@ void GeoviewSceneTest::zoomKeysAndButtons()
     QFETCH(int, zooms);
     QFETCH(double, step);
     showScene();
-    if (input == "plus" || input == "minus") {
-        lookDownAt(114.0, 22.5, 1.0e6);
-        const double before = m_counting->getViewpoint().range().as(geo::Units::METERS);
+    lookDownAt(114.0, 22.5, 1.0e6);
+    const double before = manipulator()->getViewpoint().range().as(geo::Units::METERS);
+    if (input == "plus" || input == "minus")
         clickButton(zoomButtonDrawnWith(input == "plus"));
-        const double after = m_counting->getViewpoint().range().as(geo::Units::METERS);
-        QVERIFY2(input == "plus" ? after < before : after > before, qPrintable(QString("%1 m to %2 m").arg(before).arg(after)));
-    } else {
+    else
         changeView(input);
-    }
-    QCOMPARE(m_counting->zooms.size(), zooms);
-    for (const auto &zoom : m_counting->zooms)
-        QCOMPARE(zoom, qMakePair(step, step));
+    // Each zoom scales the range by one plus its step.
+    const double after = manipulator()->getViewpoint().range().as(geo::Units::METERS);
+    QVERIFY2(std::fabs(after / before - std::pow(1.0 + step, zooms)) < 1e-9,
+             qPrintable(QString("%1 m to %2 m").arg(before).arg(after)));
 }
 
 void GeoviewSceneTest::scaleBarShowsTheFrame_data()
@@ -713,7 +702,7 @@ void GeoviewSceneTest::scaleBarShowsTheFrame()
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
     changeView(input);
-    const double range = m_counting->getViewpoint().range().as(geo::Units::METERS);
+    const double range = manipulator()->getViewpoint().range().as(geo::Units::METERS);
     QVERIFY(std::fabs(range - 20000.0) > 1000.0);
 
     // Straight down through a 30 degree view, the ground across the view's
@@ -722,11 +711,12 @@ void GeoviewSceneTest::scaleBarShowsTheFrame()
     const osg::Camera *camera = viewer()->getCamera();
     const double perPixel = geo::ControlCanvas::pixelRatio(viewer()) * 2.0 * range
                             * std::tan(qDegreesToRadians(15.0)) / camera->getViewport()->height();
-    const QString label = QString::fromStdString(m_widget->m_scaleBar->getLabel()->text());
+    QVERIFY(scaleBox() != nullptr);
+    const QString label = QString::fromStdString(firstUnder<geo::LabelControl>(scaleBox())->text());
     const QRegularExpressionMatch shown = QRegularExpression("^([0-9.]+) (k?m)$").match(label);
     QVERIFY2(shown.hasMatch(), qPrintable(label));
     const double metres = shown.captured(1).toDouble() * (shown.captured(2) == "km" ? 1000.0 : 1.0);
-    const double width = m_widget->m_scaleBar->getBar()->measure().x();
+    const double width = firstUnder<geo::Frame>(scaleBox())->measure().x();
     QVERIFY2(std::fabs(metres / width - perPixel) < 0.01 * perPixel,
              qPrintable(QString("%1 over %2 pixels against %3 m a pixel").arg(label).arg(width).arg(perPixel)));
 }
@@ -743,7 +733,7 @@ void GeoviewSceneTest::dragFromAButtonLeavesTheGlobe()
     moveTo(from + QPoint(200, 160), Qt::LeftButton);
     send(QEvent::MouseButtonRelease, from + QPoint(200, 160), Qt::LeftButton, Qt::NoButton);
     frame();
-    const geo::GeoPoint focal = m_counting->getViewpoint().focalPoint();
+    const geo::GeoPoint focal = manipulator()->getViewpoint().focalPoint();
     QCOMPARE(focal.x(), 114.0);
     QCOMPARE(focal.y(), 22.5);
 }
@@ -754,7 +744,13 @@ void GeoviewSceneTest::controlClicksMeasureNothing()
 {
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    const std::vector<osg::Vec3d> &tool = m_widget->m_measureTool->points();
+    geo::MeasureToolHandler *measureTool = nullptr;
+    for (const auto &handler : viewer()->getEventHandlers()) {
+        if (auto *found = dynamic_cast<geo::MeasureToolHandler *>(handler.get()))
+            measureTool = found;
+    }
+    QVERIFY(measureTool != nullptr);
+    const std::vector<osg::Vec3d> &tool = measureTool->points();
     geo::ImageControl *placemarks = button("09");
     clickButton(placemarks);
     QVERIFY(tool.empty());
@@ -780,8 +776,11 @@ void GeoviewSceneTest::controlClicksMeasureNothing()
     clickButton(button("07"));
     click(pixelOf(114.0, 22.48));
     clickButton(placemarks);
-    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
     QCOMPARE(GeoviewMapState::measurementCount, 0);
+    moveTo(pixelOf(114.01, 22.48));
+    const geo::LineString *live = GeoviewMapState::liveMeasureLine->getFeature()->getGeometry();
+    QCOMPARE(int(live->size()), 2);
+    QVERIFY(std::fabs(live->front().x() - 114.0) < 1e-3 && std::fabs(live->front().y() - 22.48) < 1e-3);
 }
 
 void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
@@ -796,28 +795,30 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
     };
     fly(114.0);
     fly(114.03);
-    auto followTransforms = [w] {
-        int found = 0;
-        for (unsigned i = 0; i < w->m_root->getNumChildren(); ++i)
-            found += w->m_root->getChild(i) == w->m_followTransform.get() ? 1 : 0;
+    // The model circling where following began: animated, beside the drone
+    // that replays the path.
+    auto followTransforms = [this] {
+        std::vector<osg::Node *> found;
+        for (unsigned i = 0; i < scene()->getNumChildren(); ++i) {
+            osg::Node *child = scene()->getChild(i);
+            if (child->getName() != "drone" && dynamic_cast<osg::AnimationPathCallback *>(child->getUpdateCallback()))
+                found.push_back(child);
+        }
         return found;
     };
 
     clickButton(button("08"));
-    QCOMPARE(followTransforms(), 1);
-    QVERIFY(w->m_followViewpoint.isValid());
-    QCOMPARE(w->m_followViewpoint.range().as(geo::Units::METERS), 1600.0);
-    QCOMPARE(w->m_followViewpoint.pitch().as(geo::Units::DEGREES), -90.0);
+    QCOMPARE(followTransforms().size(), size_t(1));
     QVERIFY(dynamic_cast<osg::AnimationPathCallback *>(droneHolder()->getUpdateCallback()));
-    QVERIFY(w->m_mapNode->containsNode(trail()));
-    QVERIFY(m_counting->isTethering());
+    QVERIFY(trail() != nullptr);
+    QVERIFY(manipulator()->isTethering());
 
     // The camera lands over the drone where it is, and stays over it as it
     // moves: straight down from 1600 m, the sector north of the view's
     // centre (1900 m above the ground, a pixel is 1.7 m).
     const QPoint north(kViewWidth / 2, kViewHeight / 2 - 88);
     const auto offTheDrone = [&](double lon, const QString &name) {
-        const geo::Viewpoint now = m_counting->getViewpoint();
+        const geo::Viewpoint now = manipulator()->getViewpoint();
         const osg::Vec3d focal = now.focalPoint().vec3d();
         if (std::fabs(focal.x() - lon) > 1e-5 || std::fabs(focal.y() - 22.5) > 1e-5 || std::fabs(focal.z() - 300.0) > 1.0
             || now.range().as(geo::Units::METERS) != 1600.0)
@@ -826,7 +827,8 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
         const int cyan = count(screenshot(name), QRect(north - QPoint(3, 3), QSize(7, 7)), cyanish);
         return cyan == 49 ? QString() : QString("%1 of 49 pixels of the footprint north of the centre").arg(cyan);
     };
-    QTRY_VERIFY_WITH_TIMEOUT((frame(), !m_counting->isSettingViewpoint()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), !manipulator()->isSettingViewpoint()), 10000);
+    QCOMPARE(manipulator()->getViewpoint().pitch().as(geo::Units::DEGREES), -90.0);
     QString off = offTheDrone(114.03, "geoview-follow");
     QVERIFY2(off.isEmpty(), qPrintable(off));
     fly(114.035);
@@ -835,12 +837,11 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
     QVERIFY2(off.isEmpty(), qPrintable(off));
 
     clickButton(button("08"));
-    QVERIFY(!m_counting->isTethering());
-    const osg::ref_ptr<osg::MatrixTransform> first = w->m_followTransform;
+    QVERIFY(!manipulator()->isTethering());
+    const osg::ref_ptr<osg::Node> first = followTransforms().front();
     clickButton(button("08"));
-    QVERIFY(m_counting->isTethering());
-    QCOMPARE(w->m_followTransform, first);
-    QCOMPARE(followTransforms(), 1);
+    QVERIFY(manipulator()->isTethering());
+    QCOMPARE(followTransforms(), std::vector<osg::Node *>{first.get()});
     QCOMPARE(imageName(button("08")), QString("Optivane08_02.png"));
 }
 
@@ -861,7 +862,7 @@ void GeoviewSceneTest::followButtonShowsTheTether()
     GeoviewMapWidget *w = m_widget;
     w->autoGoToPosition(0, 0, 0, 0, 114.0, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
     clickButton(button("08"));
-    QVERIFY(m_counting->isTethering());
+    QVERIFY(manipulator()->isTethering());
     const int on = litPixels(button("08"), "geoview-follow-on");
     QVERIFY2(on > 400, qPrintable(QString::number(on)));
 
@@ -878,12 +879,12 @@ void GeoviewSceneTest::followButtonShowsTheTether()
         w->autoGoToPosition(0, 0, 0, 0, 114.01, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
     }
     frame();
-    QVERIFY(!m_counting->isTethering());
+    QVERIFY(!manipulator()->isTethering());
     const int off = litPixels(button("08"), "geoview-follow-ended-by-" + ending);
     QVERIFY2(off == 0, qPrintable(QString("%1 pixels of the follow button still lit").arg(off)));
 
     clickButton(button("08"));
-    QVERIFY(m_counting->isTethering());
+    QVERIFY(manipulator()->isTethering());
     QVERIFY(litPixels(button("08"), "geoview-follow-again") > 400);
 }
 
