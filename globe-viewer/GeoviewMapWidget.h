@@ -146,7 +146,6 @@ public slots:
     void onOsgInitialized();
 
 private:
-
     // The steps of the scene set-up (see GeoviewMapWidgetScene.cpp).
     void setUpViewer();
     void setUpCamera();
