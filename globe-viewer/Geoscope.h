@@ -23,6 +23,9 @@ public:
     // The launch token that follows "-Geoframe": Base64 of a JSON object.
     // Anything that does not decode to an object gives an empty object.
     static QJsonObject decodeLaunchToken(const QString &token);
+    // The link to the host, made once the first earth file load has ended;
+    // null before.
+    const NQXClient *linkClient() const { return m_client; }
 
 public slots:
     void onManualViewPositionChanged(bool continueSend, double dVerticalAngle,
@@ -36,8 +39,6 @@ public slots:
     bool onLoactionChanged(QString strIp, bool continueSend, double dLongitude, double dLatitude);
 
 private:
-    friend class GeoscopeTest;
-
     // Body of the watchdog thread: ends the viewer once the host is gone.
     static void watchServerProcess(uint32_t processId);
     // Whether the window the host asks for is one the desktop can show.

@@ -56,6 +56,11 @@ GeoviewMapWidget::GeoviewMapWidget(QWidget *parent)
 {
     m_yawOffset = 0;
     m_flyOnNextUpdate = false;
+    // The live drone has nothing to draw and the trail hangs under the map:
+    // names are how readers of the scene tell these apart.
+    m_liveDrone->setName("live drone");
+    m_droneHolder->setName("drone");
+    m_trackGroup->setName("trail");
 
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -328,6 +333,13 @@ double GeoviewMapWidget::computeRouteLength(osg::Vec3d point)
         return 0.0;
     if (!hasMapNode("computeRouteLength"))
         return 0.0;
+    return measuredLength(m_measurePoints, point);
+}
+
+double GeoviewMapWidget::measuredLength(const std::vector<osg::Vec3d> &points, const osg::Vec3d &point)
+{
+    if (points.empty())
+        return 0.0;
     // On the ellipsoid: a sphere of the equator's radius reads lengths along
     // a meridian up to 0.67 % long.
     const auto geodesic = [](const osg::Vec3d &from, const osg::Vec3d &to) {
@@ -335,7 +347,7 @@ double GeoviewMapWidget::computeRouteLength(osg::Vec3d point)
                                                 osg::DegreesToRadians(to.y()), osg::DegreesToRadians(to.x()));
     };
     double length = 0.0;
-    for (size_t i = 1; i < m_measurePoints.size(); ++i)
-        length += geodesic(m_measurePoints[i - 1], m_measurePoints[i]);
-    return length + geodesic(m_measurePoints.back(), point);
+    for (size_t i = 1; i < points.size(); ++i)
+        length += geodesic(points[i - 1], points[i]);
+    return length + geodesic(points.back(), point);
 }

@@ -69,6 +69,9 @@ public:
     // Length in metres of the measuring line from its first point through
     // its fixed points to `point`; 0 while no line is being measured.
     double computeRouteLength(osg::Vec3d point);
+    // Length in metres on the ellipsoid from the first of `points` through
+    // the others to `point`; 0 without points.
+    static double measuredLength(const std::vector<osg::Vec3d> &points, const osg::Vec3d &point);
 
     // The drone's flight path (see GeoviewMapWidgetPath.cpp).
     double planarDistance(osg::Vec3d a, osg::Vec3d b);
@@ -80,6 +83,9 @@ public:
     osg::MatrixTransform *createFollowTransform(osg::Node *model, const geo::GeoPoint &center,
                                                 const geo::SpatialReference *srs, float radius,
                                                 double loopTime);
+    // The path the drone model replays, which only enters the scene once the
+    // camera follows; null until the scene is built.
+    const osg::AnimationPath *flightPath() const { return m_modelPath.get(); }
 
     // The camera's footprint on the ground (see GeoviewMapWidgetFootprint.cpp).
     bool drawCameraFootprint(double dVerticalAngle, double dEOOpticalZoom, double dTargetLongitude,
@@ -140,14 +146,6 @@ public slots:
     void onOsgInitialized();
 
 private:
-    friend class GeoviewMapWidgetTest;
-    friend class GeoscopeTest;
-    friend class FlightPathBench;
-    friend class CameraFootprintTest;
-    friend class GeoviewSceneTest;
-    friend class SceneBench;
-    friend class TrailBench;
-
     // The steps of the scene set-up (see GeoviewMapWidgetScene.cpp).
     void setUpViewer();
     void setUpCamera();

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <osg/NodeVisitor>
+
 #include <cstdio>
+#include <string>
 
 #include "GeoviewMapWidget.h"
 #include "OsgViewerWidget.h"
@@ -29,6 +33,43 @@ public:
             return false;
         }
         return true;
+    }
+
+    static osgViewer::Viewer *viewer(GeoviewMapWidget &widget)
+    {
+        return widget.findChild<OsgViewerWidget *>()->getOsgViewer();
+    }
+
+    // The first node of the scene called `name`; null without one.
+    static osg::Node *node(GeoviewMapWidget &widget, const std::string &name)
+    {
+        struct Finder : osg::NodeVisitor
+        {
+            explicit Finder(const std::string &wanted) : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN), name(wanted) {}
+            void apply(osg::Node &node) override
+            {
+                if (found == nullptr && node.getName() == name)
+                    found = &node;
+                if (found == nullptr)
+                    traverse(node);
+            }
+            std::string name;
+            osg::Node *found = nullptr;
+        } finder(name);
+        viewer(widget)->getSceneData()->accept(finder);
+        return finder.found;
+    }
+
+    // The on-screen button that shows the image file `name`.
+    static geo::ImageControl *button(GeoviewMapWidget &widget, const QString &name)
+    {
+        for (const auto &control : geo::ControlCanvas::getOrCreate(viewer(widget))->controls()) {
+            auto *image = dynamic_cast<geo::ImageControl *>(control.get());
+            if (image && image->getImage()
+                && QFileInfo(QString::fromStdString(image->getImage()->getFileName())).fileName() == name)
+                return image;
+        }
+        return nullptr;
     }
 
 private:

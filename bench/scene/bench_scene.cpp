@@ -36,9 +36,9 @@ public:
                                   60, 0, std::fmod(i * 0.5, 360.0), 0, 0);
     }
 
-    void follow() { m_widget.onControlClicked(m_widget.m_button08.get(), osg::Vec2f(), 1); }
-    unsigned frameNumber() const { return m_widget.m_viewer->getFrameStamp()->getFrameNumber(); }
-    size_t trailDrawings() const { return m_widget.m_trackGroup->getNumChildren(); }
+    void follow() { m_widget.onControlClicked(ShownGlobe::button(m_widget, "Optivane08_01.png"), osg::Vec2f(), 1); }
+    unsigned frameNumber() const { return ShownGlobe::viewer(m_widget)->getFrameStamp()->getFrameNumber(); }
+    size_t trailDrawings() const { return ShownGlobe::node(m_widget, "trail")->asGroup()->getNumChildren(); }
 
 private:
     GeoviewMapWidget &m_widget;

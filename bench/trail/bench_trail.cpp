@@ -102,15 +102,16 @@ class TrailBench
 public:
     explicit TrailBench(GeoviewMapWidget &widget)
         : m_widget(widget)
-        , m_camera(widget.m_viewer->getCamera())
+        , m_camera(ShownGlobe::viewer(widget)->getCamera())
+        , m_drone(ShownGlobe::node(widget, "drone"))
     {
-        m_widget.m_viewer->getUpdateVisitor()->setTraversalMask(kViewerUpdates);
-        m_widget.m_droneHolder->setNodeMask(~kViewerUpdates);
+        ShownGlobe::viewer(m_widget)->getUpdateVisitor()->setTraversalMask(kViewerUpdates);
+        m_drone->setNodeMask(~kViewerUpdates);
         m_camera->getStats()->collectStats("rendering", true);
         m_update.setFrameStamp(m_clock.get());
     }
 
-    void follow() { m_widget.onControlClicked(m_widget.m_button08.get(), osg::Vec2f(), 1); }
+    void follow() { m_widget.onControlClicked(ShownGlobe::button(m_widget, "Optivane08_01.png"), osg::Vec2f(), 1); }
 
     // One simulated frame: a position every few frames, then the holder's
     // update on the simulated clock.
@@ -125,15 +126,16 @@ public:
         }
         m_clock->setFrameNumber(m_frame);
         m_clock->setSimulationTime(double(m_frame) / kFramesPerSecond);
-        m_widget.m_droneHolder->accept(m_update);
+        m_drone->accept(m_update);
         ++m_frame;
     }
 
     Figures measure()
     {
-        OsgViewerWidget *gl = m_widget.m_glWidget;
+        OsgViewerWidget *gl = m_widget.findChild<OsgViewerWidget *>();
+        auto *manipulator = static_cast<geo::EarthManipulator *>(ShownGlobe::viewer(m_widget)->getCameraManipulator());
         // The follow camera settles on the drone first.
-        for (int i = 0; i < 30 || m_widget.m_manipulator->isSettingViewpoint(); ++i)
+        for (int i = 0; i < 30 || manipulator->isSettingViewpoint(); ++i)
             gl->grabFramebuffer();
         std::vector<double> cull, draw;
         for (int i = 0; i < kMeasuredFrames; ++i) {
@@ -146,7 +148,7 @@ public:
                 draw.push_back(value * 1000.0);
         }
         Figures figures;
-        figures.nodes = nodesUnder(m_widget.m_trackGroup.get());
+        figures.nodes = nodesUnder(trail());
         figures.segments = segments();
         figures.cullMs = median(cull);
         figures.drawMs = median(draw);
@@ -156,10 +158,12 @@ public:
     int frame() const { return m_frame; }
 
 private:
+    const osg::Group *trail() const { return ShownGlobe::node(m_widget, "trail")->asGroup(); }
+
     size_t segments() const
     {
         size_t vertices = 0;
-        const osg::Group *track = m_widget.m_trackGroup.get();
+        const osg::Group *track = trail();
         for (unsigned i = 0; i < track->getNumChildren(); ++i) {
             const osg::Group *origin = track->getChild(i)->asGroup();
             const osg::Geode *geode = origin ? origin->getChild(0)->asGeode() : track->getChild(i)->asGeode();
@@ -170,6 +174,8 @@ private:
 
     GeoviewMapWidget &m_widget;
     osg::Camera *m_camera;
+    // Replays the flight path; the drawn model hangs under it.
+    osg::Node *m_drone;
     osg::ref_ptr<osg::FrameStamp> m_clock = new osg::FrameStamp;
     osgUtil::UpdateVisitor m_update;
     int m_frame = 0;

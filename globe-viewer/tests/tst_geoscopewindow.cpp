@@ -8,11 +8,29 @@
 #include "GeoviewMapInputWidget.h"
 #include "GeoviewMapWidget.h"
 #include "NQXClient.h"
+#include "OsgViewerWidget.h"
 #include "PacketRegistry.h"
 #include "PositionRecord.h"
 
 using PositionRecord::doubles;
 using PositionRecord::record;
+
+namespace {
+
+// The numbered placemarks on the window's globe.
+size_t placemarksOn(Geoscope &window)
+{
+    osg::Group *scene = window.findChild<OsgViewerWidget *>()->getOsgViewer()->getSceneData()->asGroup();
+    size_t found = 0;
+    for (unsigned int i = 0; i < scene->getNumChildren(); ++i) {
+        auto *place = dynamic_cast<geo::PlaceNode *>(scene->getChild(i));
+        if (place && place->getText().rfind("Geo Point ", 0) == 0)
+            ++found;
+    }
+    return found;
+}
+
+} // namespace
 
 class GeoscopeTest : public QObject
 {
@@ -46,10 +64,9 @@ void GeoscopeTest::windowTakesTheHostsPlace()
 void GeoscopeTest::locationRequestPlacesAMarkAtGroundLevel()
 {
     Geoscope window(nullptr);
-    GeoviewMapWidget *map = window.m_mapWidget;
-    map->m_viewer->setCameraManipulator(map->m_manipulator.get());
+    auto *map = window.findChild<GeoviewMapWidget *>();
     QVERIFY(window.onLoactionChanged("10.0.0.1", true, 113.9, 22.5));
-    QVERIFY(map->m_placemarks.empty());
+    QCOMPARE(placemarksOn(window), size_t(0));
 
     // Installed without the load's signals: those would bring up this
     // process's one link node, which a later test needs.
@@ -60,7 +77,7 @@ void GeoscopeTest::locationRequestPlacesAMarkAtGroundLevel()
     QCOMPARE(manual.count(), 1);
     QCOMPARE(manual[0][0].toBool(), false);
     QCOMPARE(doubles(manual[0], 1), record({{4, 113.9}, {5, 22.5}, {6, 0.0}}));
-    QCOMPARE(map->m_placemarks.size(), size_t(1));
+    QCOMPARE(placemarksOn(window), size_t(1));
 }
 
 void GeoscopeTest::linkClientIsCreatedOnceAndForwards()
@@ -69,14 +86,14 @@ void GeoscopeTest::linkClientIsCreatedOnceAndForwards()
     // beside this test program, and a failed load still brings the link up:
     // the host must be able to place the window even without a globe in it.
     Geoscope window(nullptr);
-    NQXClient *first = window.m_client;
+    const NQXClient *first = window.linkClient();
     QVERIFY(first != nullptr);
-    GeoviewMapWidget *map = window.m_mapWidget;
+    auto *map = window.findChild<GeoviewMapWidget *>();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no map in the earth file"));
     map->syncLoadEarthFile(STATION_TEST_DATA_DIR "/not-an-earth-file.earth");
-    QCOMPARE(window.m_client, first);
+    QCOMPARE(window.linkClient(), first);
     map->syncLoadEarthFile(STATION_BIN_DIR "/data/arcgis.earth");
-    QCOMPARE(window.m_client, first);
+    QCOMPARE(window.linkClient(), first);
 
     // With a client but no host yet the request is dropped, not queued.
     window.onForceLocationChanged();

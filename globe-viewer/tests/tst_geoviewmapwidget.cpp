@@ -1,13 +1,16 @@
 #include <QtTest>
 
+#include <osg/NodeVisitor>
 #include <osgGA/GUIEventAdapter>
 
+#include <algorithm>
 #include <cmath>
 
 #include "GeoviewMapState.h"
 #include "GeoviewMapWidget.h"
 #include "OsgViewerWidget.h"
 #include "geo/SpatialReference.h"
+#include "platform/CommonDataFolder.h"
 
 Q_DECLARE_METATYPE(osg::Vec3d)
 Q_DECLARE_METATYPE(QVector<osg::Vec3d>)
@@ -54,13 +57,38 @@ osg::Quat headingRotation(double lon, double lat, double headingDeg)
 }
 
 int warningCount = 0;
+QStringList warnings;
 QtMessageHandler previousHandler = nullptr;
 
 void countWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    if (type == QtWarningMsg)
+    if (type == QtWarningMsg) {
         ++warningCount;
+        warnings << text;
+    }
     previousHandler(type, context, text);
+}
+
+// The earth file that the widget's set-up copies out once and then loads.
+QString earthTarget() { return platform::commonDataFolder() + "/Geotiles/Geoview.earth"; }
+
+// Every node of type T in a graph, in traversal order.
+template <typename T>
+std::vector<T *> nodesOf(osg::Node *graph)
+{
+    struct Finder : osg::NodeVisitor
+    {
+        Finder() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
+        void apply(osg::Node &node) override
+        {
+            if (auto *found = dynamic_cast<T *>(&node))
+                nodes.push_back(found);
+            traverse(node);
+        }
+        std::vector<T *> nodes;
+    } finder;
+    graph->accept(finder);
+    return finder.nodes;
 }
 
 } // namespace
@@ -107,6 +135,10 @@ private:
     osg::Group *scene() const { return viewer()->getSceneData()->asGroup(); }
     // The numbered placemarks in the scene, in the order they were dropped.
     std::vector<geo::PlaceNode *> placemarks() const;
+    // What the last usable position message placed, for the follow camera.
+    const osg::MatrixTransform *liveDrone() const;
+    // The on-screen button that shows the image file `name`.
+    geo::ImageControl *button(const QString &name) const;
 
     GeoviewMapWidget *m_widget = nullptr;
     QTemporaryDir m_workingDir;
@@ -120,6 +152,9 @@ void GeoviewMapWidgetTest::init()
     GeoviewMapState::routePoints()->clear();
     GeoviewMapState::droneLongitude = GeoviewMapState::droneLatitude =
         GeoviewMapState::droneAltitude = 0.0;
+    GeoviewMapState::measuringMode = false;
+    GeoviewMapState::measuringToggle = true;
+    GeoviewMapState::measureClickCount = 0;
     m_widget = new GeoviewMapWidget(nullptr);
 }
 
@@ -127,6 +162,7 @@ void GeoviewMapWidgetTest::cleanup()
 {
     delete m_widget;
     m_widget = nullptr;
+    QFile::remove(earthTarget());
 }
 
 GeoviewMapWidget *GeoviewMapWidgetTest::sceneWidget()
@@ -154,6 +190,26 @@ std::vector<geo::PlaceNode *> GeoviewMapWidgetTest::placemarks() const
             found.push_back(place);
     }
     return found;
+}
+
+const osg::MatrixTransform *GeoviewMapWidgetTest::liveDrone() const
+{
+    for (unsigned int i = 0; i < scene()->getNumChildren(); ++i) {
+        if (scene()->getChild(i)->getName() == "live drone")
+            return dynamic_cast<const osg::MatrixTransform *>(scene()->getChild(i));
+    }
+    return nullptr;
+}
+
+geo::ImageControl *GeoviewMapWidgetTest::button(const QString &name) const
+{
+    for (const auto &control : geo::ControlCanvas::getOrCreate(viewer())->controls()) {
+        auto *image = dynamic_cast<geo::ImageControl *>(control.get());
+        if (image && image->getImage()
+            && QFileInfo(QString::fromStdString(image->getImage()->getFileName())).fileName() == name)
+            return image;
+    }
+    return nullptr;
 }
 
 void GeoviewMapWidgetTest::frame(double time)
@@ -239,12 +295,12 @@ void GeoviewMapWidgetTest::droneUpdatesExtendThePath()
     w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
     QCOMPARE(GeoviewMapState::routePoints()->size(), 1u);
     QCOMPARE((*GeoviewMapState::routePoints())[0], osg::Vec4f(113.9f, 22.5f, 100.0f, 50.0f));
-    QCOMPARE(w->m_modelPath->getTimeControlPointMap().size(), size_t(1));
+    QCOMPARE(w->flightPath()->getTimeControlPointMap().size(), size_t(1));
 
     // 100 m straight up at 50 m/s: the key lands two seconds on, at the
     // first point, turned to the heading key of yaw 91 (90 degrees).
     w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 200.0, 0, 0, 0, 0, 0, 91.0, 0, 0);
-    const auto &keys = w->m_modelPath->getTimeControlPointMap();
+    const auto &keys = w->flightPath()->getTimeControlPointMap();
     QCOMPARE(keys.size(), size_t(2));
     const double time = keys.rbegin()->first;
     QVERIFY2(std::fabs(time - 2.0) < 1e-3, qPrintable(QString::number(time)));
@@ -261,7 +317,7 @@ void GeoviewMapWidgetTest::updatesWithoutAUsableLongitudeOnlyMoveTheDrone()
     QCOMPARE(GeoviewMapState::droneLatitude, 22.5);
     QCOMPARE(GeoviewMapState::droneAltitude, 150.0);
     QCOMPARE(GeoviewMapState::routePoints()->size(), 0u);
-    QCOMPARE(w->m_modelPath->getTimeControlPointMap().size(), size_t(1));
+    QCOMPARE(w->flightPath()->getTimeControlPointMap().size(), size_t(1));
 }
 
 void GeoviewMapWidgetTest::unusablePositionsAreRefused_data()
@@ -291,7 +347,8 @@ void GeoviewMapWidgetTest::unusablePositionsAreRefused()
     QFETCH(double, alt);
     GeoviewMapWidget *w = sceneWidget();
     w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
-    const osg::Matrixd drone = w->m_liveDrone->getMatrix();
+    QVERIFY(liveDrone() != nullptr);
+    const osg::Matrixd drone = liveDrone()->getMatrix();
 
     // Asked for by hand, it is refused as well: no mark, no flight, and
     // nothing for the host.
@@ -311,12 +368,12 @@ void GeoviewMapWidgetTest::unusablePositionsAreRefused()
     QCOMPARE(GeoviewMapState::droneLongitude, 113.9);
     QCOMPARE(GeoviewMapState::droneLatitude, 22.5);
     QCOMPARE(GeoviewMapState::droneAltitude, 100.0);
-    QCOMPARE(w->m_liveDrone->getMatrix(), drone);
+    QCOMPARE(liveDrone()->getMatrix(), drone);
 
     // The path goes on as if the refused position had never come: 100 m up
     // at 50 m/s is a key two seconds on.
     w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 200.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
-    const auto &keys = w->m_modelPath->getTimeControlPointMap();
+    const auto &keys = w->flightPath()->getTimeControlPointMap();
     QCOMPARE(keys.size(), size_t(2));
     QVERIFY2(std::fabs(keys.rbegin()->first - 2.0) < 0.03, qPrintable(QString::number(keys.rbegin()->first)));
 }
@@ -325,40 +382,47 @@ void GeoviewMapWidgetTest::forcedLocationFliesOnceToTheDrone()
 {
     GeoviewMapWidget *w = sceneWidget();
     QSignalSpy reported(w, &GeoviewMapWidget::manualViewPositionChanged);
-    w->m_flyOnNextUpdate = true;
+    QSignalSpy forced(w, &GeoviewMapWidget::forceLocationChanged);
+    QVERIFY(button("Optivane01_01.png") != nullptr);
+    w->onControlClicked(button("Optivane01_01.png"), osg::Vec2f(), 1);
+    QCOMPARE(forced.count(), 1);
+    // A message without a usable longitude leaves the flight to the next one.
     w->autoGoToPosition(0, 0, 0, 0, 0.0, 22.5, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
-    QVERIFY(w->m_flyOnNextUpdate);
     QVERIFY(!manipulator()->isSettingViewpoint());
 
     w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
-    QVERIFY(!w->m_flyOnNextUpdate);
     QVERIFY(manipulator()->isSettingViewpoint());
     QCOMPARE(reported.count(), 0);
+
+    frame(3e9);
+    frame(3e9 + 10.0);
+    QVERIFY(!manipulator()->isSettingViewpoint());
+    w->autoGoToPosition(0, 0, 0, 0, 113.91, 22.51, 150.0, 0, 0, 0, 0, 0, 10.0, 0, 0);
+    QVERIFY(!manipulator()->isSettingViewpoint());
 }
 
 void GeoviewMapWidgetTest::failedLoadKeepsTheMap()
 {
-    GeoviewMapWidget *w = m_widget;
+    GeoviewMapWidget *w = sceneWidget();
     QStringList order;
     connect(w, &GeoviewMapWidget::earthFileLoadStarted, [&] { order << "started"; });
     connect(w, &GeoviewMapWidget::earthFileLoadFinished,
             [&](bool ok) { order << (ok ? "finished true" : "finished false"); });
 
     QVERIFY(w->syncLoadEarthFile(earthFile));
-    geo::MapNode *map = w->m_mapNode;
-    QVERIFY(map != nullptr);
-    QVERIFY(w->m_root->containsNode(map));
+    const std::vector<geo::MapNode *> loaded = nodesOf<geo::MapNode>(scene());
+    QCOMPARE(loaded.size(), size_t(1));
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no map in the earth file"));
     QVERIFY(w->syncLoadEarthFile(notAnEarthFile));
     QCOMPARE(order, QStringList({"started", "finished true", "started", "finished false"}));
-    QCOMPARE(w->m_mapNode, map);
-    QVERIFY(w->m_root->containsNode(map));
+    QCOMPARE(nodesOf<geo::MapNode>(scene()), loaded);
 
     // A second good load replaces the first map instead of stacking it.
     QVERIFY(w->syncLoadEarthFile(earthFile));
-    QVERIFY(w->m_mapNode != map);
-    QCOMPARE(w->m_root->getNumChildren(), 1u);
+    const std::vector<geo::MapNode *> reloaded = nodesOf<geo::MapNode>(scene());
+    QCOMPARE(reloaded.size(), size_t(1));
+    QVERIFY(reloaded[0] != loaded[0]);
 
     QSignalSpy started(w, &GeoviewMapWidget::earthFileLoadStarted);
     QVERIFY(w->asyncLoadEarthFile(earthFile));
@@ -367,38 +431,49 @@ void GeoviewMapWidgetTest::failedLoadKeepsTheMap()
 
 void GeoviewMapWidgetTest::withoutAMapOnlyWhatNeedsItIsSkipped()
 {
-    GeoviewMapWidget *w = m_widget;
     // Before the scene is set up, and so before any map: the path's points
     // need only the ellipsoid.
-    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
-    w->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 200.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
-    w->m_viewer->setCameraManipulator(w->m_manipulator.get());
-    w->setupModelTransform();
-    w->m_modelPath = w->createAirLinePath(GeoviewMapState::routePoints());
+    m_widget->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 100.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
+    m_widget->autoGoToPosition(0, 0, 0, 0, 113.9, 22.5, 200.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
+    // The set-up loads the operator's copy of the earth file, which holds no map.
+    QVERIFY(QDir().mkpath(QFileInfo(earthTarget()).absolutePath()));
+    QVERIFY(QFile::copy(notAnEarthFile, earthTarget()));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no map in the earth file"));
-    w->syncLoadEarthFile(notAnEarthFile);
+    warnings.clear();
+    previousHandler = qInstallMessageHandler(countWarnings);
+    GeoviewMapWidget *w = sceneWidget();
     QSignalSpy reported(w, &GeoviewMapWidget::manualViewPositionChanged);
 
-    warningCount = 0;
-    previousHandler = qInstallMessageHandler(countWarnings);
     w->manualGoToPosition(true, 113.9, 22.5, 0.0);
     w->manualGoToPosition(true, 113.9, 22.5, 0.0);
     w->autoGoToPosition(0, 0, 114.0, 22.0, 113.9, 22.5, 300.0, 0, 0, 0, 0, 0, 1.0, 0, 0);
-    w->m_measurePoints.push_back(osg::Vec3d(0, 0, 0));
+    // Measuring switched on: the release of that click, then two on the globe.
+    w->onControlClicked(button("Optivane07_01.png"), osg::Vec2f(), 1);
+    osg::ref_ptr<osgGA::GUIEventAdapter> click = new osgGA::GUIEventAdapter;
+    click->setEventType(osgGA::GUIEventAdapter::RELEASE);
+    click->setButton(osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON);
+    click->setX(400);
+    click->setY(300);
+    for (int i = 0; i < 3; ++i)
+        w->handleMapEvent(*click, *viewer());
     const double length = w->computeRouteLength(osg::Vec3d(1, 0, 0));
     qInstallMessageHandler(previousHandler);
 
-    QCOMPARE(warningCount, 1);
+    QVERIFY2(GeoviewMapState::measuringMode, "measuring did not switch on");
+    // The reader's and the widget's line about the file, then one line for
+    // everything that the missing map skips.
+    QCOMPARE(warnings.filter("no map node").size(), 1);
+    QCOMPARE(warnings.size(), 3);
     QCOMPARE(length, 0.0);
     // The host takes manual requests without a map; the marks need one.
     QCOMPARE(reported.count(), 2);
-    QVERIFY(w->m_placemarks.empty());
+    QVERIFY(placemarks().empty());
     QCOMPARE(GeoviewMapState::placemarkCounter, 0);
-    QVERIFY(!w->m_footprintSector.valid());
+    QVERIFY(nodesOf<geo::CircleNode>(scene()).empty());
     QCOMPARE(GeoviewMapState::droneLongitude, 113.9);
     // Three points 100 m apart at 50 m/s: keys at 0, 2 and 4 seconds.
     QCOMPARE(GeoviewMapState::routePoints()->size(), 3u);
-    const auto &keys = w->m_modelPath->getTimeControlPointMap();
+    const auto &keys = w->flightPath()->getTimeControlPointMap();
     QCOMPARE(keys.size(), size_t(3));
     QVERIFY2(std::fabs(keys.rbegin()->first - 4.0) < 0.03, qPrintable(QString::number(keys.rbegin()->first)));
 }
@@ -424,9 +499,8 @@ void GeoviewMapWidgetTest::routeLength()
     QFETCH(QVector<osg::Vec3d>, points);
     QFETCH(osg::Vec3d, pointer);
     QFETCH(double, metres);
-    GeoviewMapWidget *w = sceneWidget();
-    w->m_measurePoints.assign(points.begin(), points.end());
-    const double length = w->computeRouteLength(pointer);
+    const double length =
+        GeoviewMapWidget::measuredLength(std::vector<osg::Vec3d>(points.begin(), points.end()), pointer);
     QVERIFY2(std::fabs(length - metres) < 0.01, qPrintable(QString::number(length, 'f', 4)));
 }
 
@@ -464,16 +538,21 @@ void GeoviewMapWidgetTest::headingKeyPlacement()
     QFETCH(double, heading);
     QFETCH(double, time);
     QFETCH(double, usedHeading);
+    // A route that came before the scene: the path starts with keys of its
+    // own at 0 and 5 seconds, which a key at another time must not touch.
+    GeoviewMapState::routePoints()->push_back(osg::Vec4f(113.9f, 22.5f, 150.0f, 50.0f));
+    GeoviewMapState::routePoints()->push_back(osg::Vec4f(113.9f, 22.5f, 400.0f, 50.0f));
     GeoviewMapWidget *w = sceneWidget();
-    w->m_modelPath = new osg::AnimationPath;
     osg::ref_ptr<osg::Vec4Array> list = new osg::Vec4Array(points.begin(), points.end());
     w->addHeadingKey(list.get(), heading);
 
-    const auto &keys = w->m_modelPath->getTimeControlPointMap();
-    QCOMPARE(keys.size(), size_t(1));
-    QVERIFY2(std::fabs(keys.begin()->first - time) < 1e-3 * std::max(1.0, time),
-             qPrintable(QString::number(keys.begin()->first)));
-    const osg::AnimationPath::ControlPoint &key = keys.begin()->second;
+    const auto &keys = w->flightPath()->getTimeControlPointMap();
+    QCOMPARE(keys.size(), time > 0.0 ? size_t(3) : size_t(2));
+    const auto added = std::min_element(keys.begin(), keys.end(), [&](const auto &a, const auto &b) {
+        return std::fabs(a.first - time) < std::fabs(b.first - time);
+    });
+    QVERIFY2(std::fabs(added->first - time) < 1e-3 * std::max(1.0, time), qPrintable(QString::number(added->first)));
+    const osg::AnimationPath::ControlPoint &key = added->second;
     if (qIsNaN(usedHeading)) {
         QCOMPARE(key.getPosition(), osg::Vec3d(0, 0, 0));
         QVERIFY(key.getRotation().zeroRotation());
@@ -493,37 +572,30 @@ void GeoviewMapWidgetTest::growingRouteKeepsItsTravelTime()
         w->autoGoToPosition(0, 0, 0, 0, 113.9 + 0.001 * std::cos(i * 0.1),
                             22.5 + 0.001 * std::sin(i * 0.1), 100.0 + i, 0, 0, 0, 0, 0, i, 0, 0);
 
-    // A widget that meets the route for the first time walks it whole.
-    auto lastKeyTime = [&](GeoviewMapWidget *widget) {
-        return widget->m_modelPath->getTimeControlPointMap().rbegin()->first;
+    // The route walked whole, as a path built from it at once is.
+    auto wholeWalk = [&] {
+        osg::ref_ptr<osg::AnimationPath> whole = w->createAirLinePath(route);
+        return whole->getTimeControlPointMap().rbegin()->first;
     };
-    auto freshWalk = [&] {
-        GeoviewMapWidget fresh(nullptr);
-        fresh.setupModelTransform();
-        fresh.m_modelPath = new osg::AnimationPath;
-        fresh.addHeadingKey(route, 0.0);
-        return lastKeyTime(&fresh);
-    };
-    QCOMPARE(lastKeyTime(w), freshWalk());
+    const auto &keys = w->flightPath()->getTimeControlPointMap();
+    QCOMPARE(keys.rbegin()->first, wholeWalk());
 
     // An edited route is walked again.
     (*route)[10].z() += 500.0f;
     route->dirty();
-    w->m_modelPath = new osg::AnimationPath;
     w->addHeadingKey(route, 0.0);
-    QCOMPARE(lastKeyTime(w), freshWalk());
+    QCOMPARE(keys.count(wholeWalk()), size_t(1));
 
     // So is one refilled with other points, even to the same length.
     const size_t length = route->size();
     route->clear();
     for (size_t i = 0; i < length; ++i)
         route->push_back(osg::Vec4f(114.0f, 22.0f, float(i * 2), 50.0f));
-    w->m_modelPath = new osg::AnimationPath;
     w->addHeadingKey(route, 0.0);
-    QCOMPARE(lastKeyTime(w), freshWalk());
+    QCOMPARE(keys.count(wholeWalk()), size_t(1));
     // 2 m up per point at 50 m/s; single-precision world positions blur
     // each 2 m step by a fraction of a metre.
-    QVERIFY(std::fabs(lastKeyTime(w) - 2.0 * (length - 1) / 50.0) < 0.1);
+    QVERIFY(std::fabs(wholeWalk() - 2.0 * (length - 1) / 50.0) < 0.1);
 }
 
 void GeoviewMapWidgetTest::airLinePathFacesAlongEachSegment()
@@ -592,18 +664,17 @@ void GeoviewMapWidgetTest::circlePathClosesTheLoop()
 void GeoviewMapWidgetTest::airLineKeysFollowTheDrone()
 {
     GeoviewMapWidget *w = sceneWidget();
-    w->m_modelPath = new osg::AnimationPath;
+    const auto &keys = w->flightPath()->getTimeControlPointMap();
     const osg::Vec4f first(113.9f, 22.5f, 100.0f, 50.0f);
     w->updateAirLinePosition(first, 0.5);
-    const auto &keys = w->m_modelPath->getTimeControlPointMap();
-    QCOMPARE(keys.size(), size_t(1));
-    QCOMPARE(keys.begin()->first, 0.0);
-    QCOMPARE(keys.begin()->second.getPosition(), osg::Vec3d(0, 0, 0));
-    QCOMPARE(w->m_lastAirLinePoint, first);
-
-    w->updateAirLinePosition(osg::Vec4f(113.9f, 22.5f, 200.0f, 50.0f), 0.5);
     QCOMPARE(keys.size(), size_t(2));
-    QVERIFY(std::fabs(keys.rbegin()->first - 2.0) < 1e-3);
+    const double firstTime = keys.rbegin()->first;
+
+    // The next key stands where the last update left the drone, a segment's
+    // travel time on.
+    w->updateAirLinePosition(osg::Vec4f(113.9f, 22.5f, 200.0f, 50.0f), 0.5);
+    QCOMPARE(keys.size(), size_t(3));
+    QVERIFY(std::fabs(keys.rbegin()->first - firstTime - 2.0) < 1e-3);
     QVERIFY((keys.rbegin()->second.getPosition() - enuFrame(113.9, 22.5, 100.0).getTrans()).length() < kKeyPrecision);
     // The yaw is taken as given, in radians.
     osg::Matrixd expected = enuFrame(113.9, 22.5, 100.0);

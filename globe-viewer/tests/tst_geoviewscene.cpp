@@ -15,9 +15,12 @@
 #include "GeoviewMapState.h"
 #include "GeoviewMapWidget.h"
 #include "OsgViewerWidget.h"
+#include "geo/Frame.h"
+#include "geo/HBox.h"
 #include "platform/CommonDataFolder.h"
 
 #include "PixelCount.h"
+#include "SceneSearch.h"
 
 using pixels::count;
 using pixels::cyanish;
@@ -30,18 +33,6 @@ namespace {
 constexpr int kViewWidth = 800;
 constexpr int kViewHeight = 600;
 const QString sourceEarthFile = QStringLiteral(STATION_BIN_DIR "/data/arcgis.earth");
-
-// Counts the zooms that reach the manipulator, with the step they asked for.
-class CountingManipulator : public geo::EarthManipulator
-{
-public:
-    void zoom(double dx, double dy) override
-    {
-        zooms.append(qMakePair(dx, dy));
-        geo::EarthManipulator::zoom(dx, dy);
-    }
-    QVector<QPair<double, double>> zooms;
-};
 
 // A short line on the WGS84 ellipsoid, by the radii of curvature in the
 // meridian and in the prime vertical at the mean latitude: for lines of a
@@ -144,7 +135,7 @@ private slots:
 
 private:
     void showScene();
-    void frame() { m_widget->m_glWidget->grabFramebuffer(); }
+    void frame() { gl()->grabFramebuffer(); }
     void lookDownAt(double lon, double lat, double range);
     QPoint pixelOf(double lon, double lat) const;
     void send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held);
@@ -155,12 +146,79 @@ private:
     int litPixels(const geo::Control *button, const QString &name);
     void changeView(const QString &input);
     QImage screenshot(const QString &name);
-    bool inRoot(osg::Node *node) const { return node && m_widget->m_root->containsNode(node); }
+    OsgViewerWidget *gl() const { return m_widget->findChild<OsgViewerWidget *>(); }
+    osgViewer::Viewer *viewer() const { return gl()->getOsgViewer(); }
+    geo::EarthManipulator *manipulator() const
+    {
+        return dynamic_cast<geo::EarthManipulator *>(viewer()->getCameraManipulator());
+    }
+    geo::HBox *scaleBox() const { return firstUnder<geo::HBox>(geo::ControlCanvas::getOrCreate(viewer())); }
+    osg::Group *scene() const { return viewer()->getSceneData()->asGroup(); }
+    GeoviewMapInputWidget *inputWidget() const { return m_widget->findChild<GeoviewMapInputWidget *>(); }
+    // The on-screen button with the number `number`, whichever of its two
+    // images it shows.
+    geo::ImageControl *button(const QString &number) const;
+    // The drone that replays the flight path, and the trail it leaves.
+    osg::MatrixTransform *droneHolder() const;
+    osg::Group *trail() const;
+    // The numbered placemarks in the scene, in the order they were dropped.
+    std::vector<geo::PlaceNode *> placemarks() const;
+    bool inRoot(osg::Node *node) const { return node && scene()->containsNode(node); }
     QString labelText() const { return QString::fromStdString(GeoviewMapState::lengthLabel->getText()); }
 
     GeoviewMapWidget *m_widget = nullptr;
-    osg::ref_ptr<CountingManipulator> m_counting;
 };
+
+geo::ImageControl *GeoviewSceneTest::button(const QString &number) const
+{
+    struct Finder : osg::NodeVisitor
+    {
+        Finder() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
+        void apply(osg::Node &node) override
+        {
+            if (auto *image = dynamic_cast<geo::ImageControl *>(&node))
+                buttons.push_back(image);
+            traverse(node);
+        }
+        std::vector<geo::ImageControl *> buttons;
+    } finder;
+    geo::ControlCanvas::getOrCreate(viewer())->accept(finder);
+    for (geo::ImageControl *button : finder.buttons) {
+        if (imageName(button).startsWith("Optivane" + number + "_"))
+            return button;
+    }
+    return nullptr;
+}
+
+osg::MatrixTransform *GeoviewSceneTest::droneHolder() const
+{
+    for (unsigned i = 0; i < scene()->getNumChildren(); ++i) {
+        if (scene()->getChild(i)->getName() == "drone")
+            return dynamic_cast<osg::MatrixTransform *>(scene()->getChild(i));
+    }
+    return nullptr;
+}
+
+std::vector<geo::PlaceNode *> GeoviewSceneTest::placemarks() const
+{
+    std::vector<geo::PlaceNode *> found;
+    for (unsigned i = 0; i < scene()->getNumChildren(); ++i) {
+        auto *place = dynamic_cast<geo::PlaceNode *>(scene()->getChild(i));
+        if (place && place->getText().rfind("Geo Point ", 0) == 0)
+            found.push_back(place);
+    }
+    return found;
+}
+
+osg::Group *GeoviewSceneTest::trail() const
+{
+    osg::Group *map = geo::MapNode::findMapNode(scene());
+    for (unsigned i = 0; map && i < map->getNumChildren(); ++i) {
+        if (map->getChild(i)->getName() == "trail")
+            return map->getChild(i)->asGroup();
+    }
+    return nullptr;
+}
 
 void GeoviewSceneTest::init()
 {
@@ -173,8 +231,6 @@ void GeoviewSceneTest::init()
     S::keepMarkers = false;
     S::startMarker = S::endMarker = nullptr;
     m_widget = new GeoviewMapWidget(nullptr);
-    m_counting = new CountingManipulator;
-    m_widget->m_manipulator = m_counting;
 }
 
 void GeoviewSceneTest::cleanup()
@@ -187,7 +243,7 @@ void GeoviewSceneTest::cleanup()
 
 void GeoviewSceneTest::showScene()
 {
-    QSignalSpy initialized(m_widget->m_glWidget, &OsgViewerWidget::initialized);
+    QSignalSpy initialized(gl(), &OsgViewerWidget::initialized);
     m_widget->resize(kViewWidth, kViewHeight);
     m_widget->show();
     QVERIFY(!initialized.isEmpty() || initialized.wait(10000));
@@ -196,7 +252,7 @@ void GeoviewSceneTest::showScene()
 
 void GeoviewSceneTest::lookDownAt(double lon, double lat, double range)
 {
-    m_counting->setViewpoint(geo::Viewpoint("", lon, lat, 0.0, 0.0, -90.0, range));
+    manipulator()->setViewpoint(geo::Viewpoint("", lon, lat, 0.0, 0.0, -90.0, range));
     frame();
     frame();
 }
@@ -205,7 +261,7 @@ QPoint GeoviewSceneTest::pixelOf(double lon, double lat) const
 {
     osg::Vec3d world;
     geo::GeoPoint(geo::SpatialReference::wgs84Geographic(), lon, lat).toWorld(world);
-    const osg::Camera *camera = m_widget->m_viewer->getCamera();
+    const osg::Camera *camera = viewer()->getCamera();
     const osg::Vec3d window = world * camera->getViewMatrix() * camera->getProjectionMatrix()
                               * camera->getViewport()->computeWindowMatrix();
     return QPoint(qRound(window.x()), kViewHeight - qRound(window.y()));
@@ -213,8 +269,8 @@ QPoint GeoviewSceneTest::pixelOf(double lon, double lat) const
 
 void GeoviewSceneTest::send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
 {
-    QMouseEvent event(type, at, m_widget->m_glWidget->mapToGlobal(at), button, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(m_widget->m_glWidget, &event);
+    QMouseEvent event(type, at, gl()->mapToGlobal(at), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(gl(), &event);
 }
 
 void GeoviewSceneTest::moveTo(QPoint at, Qt::MouseButtons held)
@@ -236,23 +292,23 @@ void GeoviewSceneTest::click(QPoint at, Qt::MouseButton button)
 void GeoviewSceneTest::changeView(const QString &input)
 {
     if (input == "button02") {
-        clickButton(m_widget->m_gridButton02.get());
+        clickButton(button("02"));
         return;
     }
     if (input == "button03") {
-        clickButton(m_widget->m_gridButton03.get());
+        clickButton(button("03"));
         return;
     }
     if (input.startsWith("wheel")) {
         const QPoint at(kViewWidth / 2, kViewHeight / 2);
-        QWheelEvent wheel(at, m_widget->m_glWidget->mapToGlobal(at), QPoint(),
+        QWheelEvent wheel(at, gl()->mapToGlobal(at), QPoint(),
                           QPoint(0, input == "wheel in" ? 120 : -120), Qt::NoButton, Qt::NoModifier,
                           Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(m_widget->m_glWidget, &wheel);
+        QCoreApplication::sendEvent(gl(), &wheel);
     } else if (input == "viewpoint") {
-        m_counting->setViewpoint(geo::Viewpoint("", 114.0, 22.5, 0.0, 0.0, -90.0, 7000.0));
+        manipulator()->setViewpoint(geo::Viewpoint("", 114.0, 22.5, 0.0, 0.0, -90.0, 7000.0));
     } else {
-        QTest::keyClick(m_widget->m_glWidget, input.at(0).toLatin1());
+        QTest::keyClick(gl(), input.at(0).toLatin1());
     }
     frame();
 }
@@ -270,7 +326,7 @@ void GeoviewSceneTest::clickButton(geo::ImageControl *button)
 geo::ImageControl *GeoviewSceneTest::zoomButtonDrawnWith(bool plus)
 {
     const QImage image = screenshot("geoview-zoom-buttons");
-    for (geo::ImageControl *button : {m_widget->m_gridButton02.get(), m_widget->m_gridButton03.get()}) {
+    for (geo::ImageControl *button : {button("02"), button("03")}) {
         const QPoint centre = rectOf(button).center();
         const bool down = count(image, QRect(centre.x() - 1, centre.y() - 8, 3, 5), white) >= 6;
         const bool across = count(image, QRect(centre.x() - 8, centre.y() - 1, 5, 3), white) >= 6;
@@ -287,7 +343,7 @@ int GeoviewSceneTest::litPixels(const geo::Control *button, const QString &name)
 
 QImage GeoviewSceneTest::screenshot(const QString &name)
 {
-    const QImage image = m_widget->m_glWidget->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    const QImage image = gl()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
     const QString folder = QStringLiteral(STATION_BIN_DIR "/../test-output");
     QDir().mkpath(folder);
     image.save(folder + "/" + name + ".png");
@@ -351,16 +407,16 @@ void GeoviewSceneTest::earthFileCopy()
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.first().first().toBool(), mapLoads);
     QCOMPARE(mapFinished.count(), 1);
-    QCOMPARE(m_widget->m_mapNode != nullptr, mapLoads);
+    QCOMPARE(geo::MapNode::findMapNode(scene()) != nullptr, mapLoads);
     // The controls are there with or without a map.
-    for (geo::ImageControl *button : {m_widget->m_button09.get(), m_widget->m_button10.get(), m_widget->m_button07.get(),
-                                      m_widget->m_button08.get(), m_widget->m_button01.get(), m_widget->m_button06.get(),
-                                      m_widget->m_gridButton02.get(), m_widget->m_gridButton03.get()})
+    for (geo::ImageControl *button : {button("09"), button("10"), button("07"),
+                                      button("08"), button("01"), button("06"),
+                                      button("02"), button("03")})
         QVERIFY(button != nullptr && button->getImage() != nullptr);
-    QCOMPARE(m_widget->m_scaleBar.valid(), mapLoads);
+    QCOMPARE(scaleBox() != nullptr, mapLoads);
     // Events still pass without a map.
     click(QPoint(400, 300), Qt::RightButton);
-    QVERIFY(m_widget->m_inputWidget->isVisible());
+    QVERIFY(inputWidget()->isVisible());
 }
 
 void GeoviewSceneTest::readoutShowsThePickedPoint_data()
@@ -424,7 +480,7 @@ void GeoviewSceneTest::movesWithAButtonHeldChangeNothing()
     // The release still counts: a right drag ends by opening the dialog.
     send(QEvent::MouseButtonRelease, QPoint(500, 360), Qt::RightButton, Qt::NoButton);
     frame();
-    QVERIFY(m_widget->m_inputWidget->isVisible());
+    QVERIFY(inputWidget()->isVisible());
 }
 
 void GeoviewSceneTest::rightReleases_data()
@@ -440,21 +496,20 @@ void GeoviewSceneTest::rightReleases()
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
     if (placemarkMode)
-        clickButton(m_widget->m_button09.get());
+        clickButton(button("09"));
     const int first = GeoviewMapState::placemarkCounter;
     click(pixelOf(114.01, 22.5), Qt::RightButton);
     click(pixelOf(113.99, 22.5), Qt::RightButton);
 
-    QCOMPARE(m_widget->m_inputWidget->isVisible(), !placemarkMode);
-    QCOMPARE(int(m_widget->m_placemarks.size()), placemarkMode ? 2 : 0);
+    QCOMPARE(inputWidget()->isVisible(), !placemarkMode);
+    const std::vector<geo::PlaceNode *> dropped = placemarks();
+    QCOMPARE(int(dropped.size()), placemarkMode ? 2 : 0);
     if (!placemarkMode)
         return;
-    QCOMPARE(QString::fromStdString(m_widget->m_placemarks[0]->getText()), QString("Geo Point %1").arg(first));
-    QCOMPARE(QString::fromStdString(m_widget->m_placemarks[1]->getText()), QString("Geo Point %1").arg(first + 1));
-    QVERIFY(std::fabs(m_widget->m_placemarks[0]->getPosition().x() - 114.01) < 1e-3);
-    QVERIFY(std::fabs(m_widget->m_placemarks[1]->getPosition().x() - 113.99) < 1e-3);
-    QVERIFY(inRoot(m_widget->m_placemarks[1].get()));
-    QCOMPARE(m_widget->m_lastPlacemark, m_widget->m_placemarks[1]);
+    QCOMPARE(QString::fromStdString(dropped[0]->getText()), QString("Geo Point %1").arg(first));
+    QCOMPARE(QString::fromStdString(dropped[1]->getText()), QString("Geo Point %1").arg(first + 1));
+    QVERIFY(std::fabs(dropped[0]->getPosition().x() - 114.01) < 1e-3);
+    QVERIFY(std::fabs(dropped[1]->getPosition().x() - 113.99) < 1e-3);
 }
 
 void GeoviewSceneTest::measuringSequence()
@@ -463,28 +518,26 @@ void GeoviewSceneTest::measuringSequence()
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
     // The release of the click that switches measuring on is the first.
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     QVERIFY(measuringMode);
-    QVERIFY(m_widget->m_measurePoints.empty());
     QVERIFY(!startMarker.valid());
 
     const QPoint a = pixelOf(113.98, 22.49), b = pixelOf(114.0, 22.5), c = pixelOf(114.02, 22.51);
     click(a);
-    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
     QVERIFY(inRoot(startMarker.get()));
     QCOMPARE(QString::fromStdString(startMarker->getText()), QString("Start"));
     QCOMPARE(measureLabelText, QString::fromUtf8("Length\xEF\xBC\x9A" "0 m"));
-    const osg::Vec3d start = m_widget->m_measurePoints.front();
+    const geo::GeoPoint start = startMarker->getPosition();
 
     // Moving draws the live segment from the point to the pointer.
     QSignalSpy moved(m_widget, &GeoviewMapWidget::mousePositionChanged);
     moveTo(b);
     QVERIFY(liveMeasureLine.valid());
     QCOMPARE(int(liveMeasureLine->getFeature()->getGeometry()->size()), 2);
+    QCOMPARE(liveMeasureLine->getFeature()->getGeometry()->front().x(), start.x());
     QVERIFY(labelText().startsWith(QString::fromUtf8("Length\xEF\xBC\x9A")));
 
     click(c);
-    QVERIFY(m_widget->m_measurePoints.empty());
     QCOMPARE(measurementCount, 1);
     QVERIFY(inRoot(endMarker.get()));
     QCOMPARE(QString::fromStdString(endMarker->getText()), QString("End"));
@@ -516,7 +569,7 @@ void GeoviewSceneTest::nextMeasurementClearsTheLast()
     using namespace GeoviewMapState;
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     click(pixelOf(113.98, 22.49));
     click(pixelOf(114.02, 22.51));
     const osg::ref_ptr<geo::FeatureNode> oldLine = measureLine;
@@ -529,7 +582,9 @@ void GeoviewSceneTest::nextMeasurementClearsTheLast()
     QVERIFY(startMarker != oldStart && inRoot(startMarker.get()));
     QVERIFY(measureLine != oldLine && inRoot(measureLine.get()));
     QCOMPARE(measurementCount, 0);
-    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
+    // One point taken: a move draws the segment from it.
+    moveTo(pixelOf(114.01, 22.48));
+    QCOMPARE(int(liveMeasureLine->getFeature()->getGeometry()->size()), 2);
 }
 
 void GeoviewSceneTest::clearButtonBranches()
@@ -537,38 +592,38 @@ void GeoviewSceneTest::clearButtonBranches()
     using namespace GeoviewMapState;
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    clickButton(m_widget->m_button09.get());
+    clickButton(button("09"));
     click(pixelOf(114.01, 22.5), Qt::RightButton);
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     click(pixelOf(113.98, 22.49));
     click(pixelOf(114.02, 22.51));
-    QCOMPARE(int(m_widget->m_placemarks.size()), 1);
-    const osg::ref_ptr<geo::PlaceNode> placemark = m_widget->m_placemarks.front();
+    QCOMPARE(int(placemarks().size()), 1);
+    const osg::ref_ptr<geo::PlaceNode> placemark = placemarks().front();
 
     // After a finished measurement: everything goes, measuring goes off.
-    clickButton(m_widget->m_button06.get());
+    clickButton(button("06"));
     QVERIFY(!inRoot(placemark.get()));
-    QVERIFY(m_widget->m_placemarks.empty());
+    QVERIFY(placemarks().empty());
     QVERIFY(!measureLine.valid());
     QVERIFY(!inRoot(startMarker.get()) && !inRoot(endMarker.get()) && !inRoot(lengthLabel.get()));
-    QCOMPARE(imageName(m_widget->m_button06.get()), QString("Optivane06_02.png"));
-    QCOMPARE(imageName(m_widget->m_button07.get()), QString("Optivane07_01.png"));
+    QCOMPARE(imageName(button("06")), QString("Optivane06_02.png"));
+    QCOMPARE(imageName(button("07")), QString("Optivane07_01.png"));
     QVERIFY(!measuringMode);
 
     // The measuring button then switches measuring on again.
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     QVERIFY(measuringMode);
-    QCOMPARE(imageName(m_widget->m_button07.get()), QString("Optivane07_02.png"));
+    QCOMPARE(imageName(button("07")), QString("Optivane07_02.png"));
 
     // A started measurement survives the other branch, which only clears
     // placemarks.
     click(pixelOf(113.98, 22.49));
     QVERIFY(inRoot(startMarker.get()));
     click(pixelOf(114.0, 22.45), Qt::RightButton);
-    clickButton(m_widget->m_button06.get());
-    QVERIFY(m_widget->m_placemarks.empty());
+    clickButton(button("06"));
+    QVERIFY(placemarks().empty());
     QVERIFY(inRoot(startMarker.get()));
-    QCOMPARE(imageName(m_widget->m_button06.get()), QString("Optivane06_01.png"));
+    QCOMPARE(imageName(button("06")), QString("Optivane06_01.png"));
 }
 
 void GeoviewSceneTest::buttonImagesSwap_data()
@@ -584,10 +639,10 @@ void GeoviewSceneTest::buttonImagesSwap()
 {
     QFETCH(QString, number);
     showScene();
-    const QMap<QString, geo::ImageControl *> buttons{{"09", m_widget->m_button09.get()},
-                                                     {"07", m_widget->m_button07.get()},
-                                                     {"08", m_widget->m_button08.get()},
-                                                     {"06", m_widget->m_button06.get()}};
+    const QMap<QString, geo::ImageControl *> buttons{{"09", button("09")},
+                                                     {"07", button("07")},
+                                                     {"08", button("08")},
+                                                     {"06", button("06")}};
     geo::ImageControl *button = buttons.value(number);
     QCOMPARE(imageName(button), QString("Optivane%1_01.png").arg(number));
     clickButton(button);
@@ -616,18 +671,16 @@ void GeoviewSceneTest::zoomKeysAndButtons()
     QFETCH(int, zooms);
     QFETCH(double, step);
     showScene();
-    if (input == "plus" || input == "minus") {
-        lookDownAt(114.0, 22.5, 1.0e6);
-        const double before = m_counting->getViewpoint().range().as(geo::Units::METERS);
+    lookDownAt(114.0, 22.5, 1.0e6);
+    const double before = manipulator()->getViewpoint().range().as(geo::Units::METERS);
+    if (input == "plus" || input == "minus")
         clickButton(zoomButtonDrawnWith(input == "plus"));
-        const double after = m_counting->getViewpoint().range().as(geo::Units::METERS);
-        QVERIFY2(input == "plus" ? after < before : after > before, qPrintable(QString("%1 m to %2 m").arg(before).arg(after)));
-    } else {
+    else
         changeView(input);
-    }
-    QCOMPARE(m_counting->zooms.size(), zooms);
-    for (const auto &zoom : m_counting->zooms)
-        QCOMPARE(zoom, qMakePair(step, step));
+    // Each zoom scales the range by one plus its step.
+    const double after = manipulator()->getViewpoint().range().as(geo::Units::METERS);
+    QVERIFY2(std::fabs(after / before - std::pow(1.0 + step, zooms)) < 1e-9,
+             qPrintable(QString("%1 m to %2 m").arg(before).arg(after)));
 }
 
 void GeoviewSceneTest::scaleBarShowsTheFrame_data()
@@ -649,20 +702,21 @@ void GeoviewSceneTest::scaleBarShowsTheFrame()
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
     changeView(input);
-    const double range = m_counting->getViewpoint().range().as(geo::Units::METERS);
+    const double range = manipulator()->getViewpoint().range().as(geo::Units::METERS);
     QVERIFY(std::fabs(range - 20000.0) > 1000.0);
 
     // Straight down through a 30 degree view, the ground across the view's
     // height is 2 * range * tan(15 degrees); the bar counts the canvas'
     // pixels.
-    const osg::Camera *camera = m_widget->m_viewer->getCamera();
-    const double perPixel = geo::ControlCanvas::pixelRatio(m_widget->m_viewer.get()) * 2.0 * range
+    const osg::Camera *camera = viewer()->getCamera();
+    const double perPixel = geo::ControlCanvas::pixelRatio(viewer()) * 2.0 * range
                             * std::tan(qDegreesToRadians(15.0)) / camera->getViewport()->height();
-    const QString label = QString::fromStdString(m_widget->m_scaleBar->getLabel()->text());
+    QVERIFY(scaleBox() != nullptr);
+    const QString label = QString::fromStdString(firstUnder<geo::LabelControl>(scaleBox())->text());
     const QRegularExpressionMatch shown = QRegularExpression("^([0-9.]+) (k?m)$").match(label);
     QVERIFY2(shown.hasMatch(), qPrintable(label));
     const double metres = shown.captured(1).toDouble() * (shown.captured(2) == "km" ? 1000.0 : 1.0);
-    const double width = m_widget->m_scaleBar->getBar()->measure().x();
+    const double width = firstUnder<geo::Frame>(scaleBox())->measure().x();
     QVERIFY2(std::fabs(metres / width - perPixel) < 0.01 * perPixel,
              qPrintable(QString("%1 over %2 pixels against %3 m a pixel").arg(label).arg(width).arg(perPixel)));
 }
@@ -671,7 +725,7 @@ void GeoviewSceneTest::dragFromAButtonLeavesTheGlobe()
 {
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    const geo::ControlRect r = m_widget->m_button06->rect();
+    const geo::ControlRect r = button("06")->rect();
     const QPoint from(int(r.x + r.width / 2), int(r.y + r.height / 2));
     send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
     frame();
@@ -679,7 +733,7 @@ void GeoviewSceneTest::dragFromAButtonLeavesTheGlobe()
     moveTo(from + QPoint(200, 160), Qt::LeftButton);
     send(QEvent::MouseButtonRelease, from + QPoint(200, 160), Qt::LeftButton, Qt::NoButton);
     frame();
-    const geo::GeoPoint focal = m_counting->getViewpoint().focalPoint();
+    const geo::GeoPoint focal = manipulator()->getViewpoint().focalPoint();
     QCOMPARE(focal.x(), 114.0);
     QCOMPARE(focal.y(), 22.5);
 }
@@ -690,8 +744,14 @@ void GeoviewSceneTest::controlClicksMeasureNothing()
 {
     showScene();
     lookDownAt(114.0, 22.5, 20000.0);
-    const std::vector<osg::Vec3d> &tool = m_widget->m_measureTool->points();
-    geo::ImageControl *placemarks = m_widget->m_button09.get();
+    geo::MeasureToolHandler *measureTool = nullptr;
+    for (const auto &handler : viewer()->getEventHandlers()) {
+        if (auto *found = dynamic_cast<geo::MeasureToolHandler *>(handler.get()))
+            measureTool = found;
+    }
+    QVERIFY(measureTool != nullptr);
+    const std::vector<osg::Vec3d> &tool = measureTool->points();
+    geo::ImageControl *placemarks = button("09");
     clickButton(placemarks);
     QVERIFY(tool.empty());
     const QPoint a = pixelOf(113.97, 22.5), b = pixelOf(114.03, 22.5);
@@ -713,11 +773,14 @@ void GeoviewSceneTest::controlClicksMeasureNothing()
 
     // Measuring mode: the first point stays the only one through a click on
     // a button.
-    clickButton(m_widget->m_button07.get());
+    clickButton(button("07"));
     click(pixelOf(114.0, 22.48));
     clickButton(placemarks);
-    QCOMPARE(int(m_widget->m_measurePoints.size()), 1);
     QCOMPARE(GeoviewMapState::measurementCount, 0);
+    moveTo(pixelOf(114.01, 22.48));
+    const geo::LineString *live = GeoviewMapState::liveMeasureLine->getFeature()->getGeometry();
+    QCOMPARE(int(live->size()), 2);
+    QVERIFY(std::fabs(live->front().x() - 114.0) < 1e-3 && std::fabs(live->front().y() - 22.48) < 1e-3);
 }
 
 void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
@@ -732,28 +795,30 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
     };
     fly(114.0);
     fly(114.03);
-    auto followTransforms = [w] {
-        int found = 0;
-        for (unsigned i = 0; i < w->m_root->getNumChildren(); ++i)
-            found += w->m_root->getChild(i) == w->m_followTransform.get() ? 1 : 0;
+    // The model circling where following began: animated, beside the drone
+    // that replays the path.
+    auto followTransforms = [this] {
+        std::vector<osg::Node *> found;
+        for (unsigned i = 0; i < scene()->getNumChildren(); ++i) {
+            osg::Node *child = scene()->getChild(i);
+            if (child->getName() != "drone" && dynamic_cast<osg::AnimationPathCallback *>(child->getUpdateCallback()))
+                found.push_back(child);
+        }
         return found;
     };
 
-    clickButton(w->m_button08.get());
-    QCOMPARE(followTransforms(), 1);
-    QVERIFY(w->m_followViewpoint.isValid());
-    QCOMPARE(w->m_followViewpoint.range().as(geo::Units::METERS), 1600.0);
-    QCOMPARE(w->m_followViewpoint.pitch().as(geo::Units::DEGREES), -90.0);
-    QVERIFY(dynamic_cast<osg::AnimationPathCallback *>(w->m_droneHolder->getUpdateCallback()));
-    QVERIFY(w->m_mapNode->containsNode(w->m_trackGroup.get()));
-    QVERIFY(m_counting->isTethering());
+    clickButton(button("08"));
+    QCOMPARE(followTransforms().size(), size_t(1));
+    QVERIFY(dynamic_cast<osg::AnimationPathCallback *>(droneHolder()->getUpdateCallback()));
+    QVERIFY(trail() != nullptr);
+    QVERIFY(manipulator()->isTethering());
 
     // The camera lands over the drone where it is, and stays over it as it
     // moves: straight down from 1600 m, the sector north of the view's
     // centre (1900 m above the ground, a pixel is 1.7 m).
     const QPoint north(kViewWidth / 2, kViewHeight / 2 - 88);
     const auto offTheDrone = [&](double lon, const QString &name) {
-        const geo::Viewpoint now = m_counting->getViewpoint();
+        const geo::Viewpoint now = manipulator()->getViewpoint();
         const osg::Vec3d focal = now.focalPoint().vec3d();
         if (std::fabs(focal.x() - lon) > 1e-5 || std::fabs(focal.y() - 22.5) > 1e-5 || std::fabs(focal.z() - 300.0) > 1.0
             || now.range().as(geo::Units::METERS) != 1600.0)
@@ -762,7 +827,8 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
         const int cyan = count(screenshot(name), QRect(north - QPoint(3, 3), QSize(7, 7)), cyanish);
         return cyan == 49 ? QString() : QString("%1 of 49 pixels of the footprint north of the centre").arg(cyan);
     };
-    QTRY_VERIFY_WITH_TIMEOUT((frame(), !m_counting->isSettingViewpoint()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), !manipulator()->isSettingViewpoint()), 10000);
+    QCOMPARE(manipulator()->getViewpoint().pitch().as(geo::Units::DEGREES), -90.0);
     QString off = offTheDrone(114.03, "geoview-follow");
     QVERIFY2(off.isEmpty(), qPrintable(off));
     fly(114.035);
@@ -770,14 +836,13 @@ void GeoviewSceneTest::followModeSetUpOnceAndReapplied()
     off = offTheDrone(114.035, "geoview-follow-moved");
     QVERIFY2(off.isEmpty(), qPrintable(off));
 
-    clickButton(w->m_button08.get());
-    QVERIFY(!m_counting->isTethering());
-    const osg::ref_ptr<osg::MatrixTransform> first = w->m_followTransform;
-    clickButton(w->m_button08.get());
-    QVERIFY(m_counting->isTethering());
-    QCOMPARE(w->m_followTransform, first);
-    QCOMPARE(followTransforms(), 1);
-    QCOMPARE(imageName(w->m_button08.get()), QString("Optivane08_02.png"));
+    clickButton(button("08"));
+    QVERIFY(!manipulator()->isTethering());
+    const osg::ref_ptr<osg::Node> first = followTransforms().front();
+    clickButton(button("08"));
+    QVERIFY(manipulator()->isTethering());
+    QCOMPARE(followTransforms(), std::vector<osg::Node *>{first.get()});
+    QCOMPARE(imageName(button("08")), QString("Optivane08_02.png"));
 }
 
 void GeoviewSceneTest::followButtonShowsTheTether_data()
@@ -796,9 +861,9 @@ void GeoviewSceneTest::followButtonShowsTheTether()
     showScene();
     GeoviewMapWidget *w = m_widget;
     w->autoGoToPosition(0, 0, 0, 0, 114.0, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
-    clickButton(w->m_button08.get());
-    QVERIFY(m_counting->isTethering());
-    const int on = litPixels(w->m_button08.get(), "geoview-follow-on");
+    clickButton(button("08"));
+    QVERIFY(manipulator()->isTethering());
+    const int on = litPixels(button("08"), "geoview-follow-on");
     QVERIFY2(on > 400, qPrintable(QString::number(on)));
 
     const QPoint centre(kViewWidth / 2, kViewHeight / 2);
@@ -810,17 +875,17 @@ void GeoviewSceneTest::followButtonShowsTheTether()
     } else if (ending == "flight") {
         w->manualGoToPosition(true, 114.2, 22.6, 0.0);
     } else {
-        clickButton(w->m_button01.get());
+        clickButton(button("01"));
         w->autoGoToPosition(0, 0, 0, 0, 114.01, 22.5, 300, 0, 0, 0, 0, 0, 0, 0, 0);
     }
     frame();
-    QVERIFY(!m_counting->isTethering());
-    const int off = litPixels(w->m_button08.get(), "geoview-follow-ended-by-" + ending);
+    QVERIFY(!manipulator()->isTethering());
+    const int off = litPixels(button("08"), "geoview-follow-ended-by-" + ending);
     QVERIFY2(off == 0, qPrintable(QString("%1 pixels of the follow button still lit").arg(off)));
 
-    clickButton(w->m_button08.get());
-    QVERIFY(m_counting->isTethering());
-    QVERIFY(litPixels(w->m_button08.get(), "geoview-follow-again") > 400);
+    clickButton(button("08"));
+    QVERIFY(manipulator()->isTethering());
+    QVERIFY(litPixels(button("08"), "geoview-follow-again") > 400);
 }
 
 void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
@@ -829,14 +894,14 @@ void GeoviewSceneTest::trailSegmentsAreRedAndFiveWide()
     GeoviewMapWidget *w = m_widget;
     for (int i = 0; i < 5; ++i)
         w->autoGoToPosition(0, 0, 0, 0, 114.0 + 0.01 * i, 22.5 + 0.003 * i * i, 300, 0, 0, 0, 0, 0, 0, 0, 0);
-    clickButton(w->m_button08.get());
-    QTRY_VERIFY_WITH_TIMEOUT((frame(), !trailOf(w->m_trackGroup.get()).isEmpty()), 10000);
+    clickButton(button("08"));
+    QTRY_VERIFY_WITH_TIMEOUT((frame(), !trailOf(trail()).isEmpty()), 10000);
     frame();
 
     // The trail reaches the holder to the centimetre.
-    const osg::Vec3d holderAt = w->m_droneHolder->getMatrix().getTrans();
-    QVERIFY((trailOf(w->m_trackGroup.get()).back().second - holderAt).length() < 0.01);
-    osg::Node *last = w->m_trackGroup->getChild(w->m_trackGroup->getNumChildren() - 1);
+    const osg::Vec3d holderAt = droneHolder()->getMatrix().getTrans();
+    QVERIFY((trailOf(trail()).back().second - holderAt).length() < 0.01);
+    osg::Node *last = trail()->getChild(trail()->getNumChildren() - 1);
     osg::Geode *geode = last->asGeode() ? last->asGeode() : last->asGroup()->getChild(0)->asGeode();
     auto *geometry = geode->getDrawable(0)->asGeometry();
     const auto *colours = static_cast<const osg::Vec4Array *>(geometry->getColorArray());
