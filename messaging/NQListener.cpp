@@ -70,7 +70,7 @@ void NQListener::listenAgain()
     // server of another process keeps its own.
     const platform::FileIdentity now = platform::fileIdentity(path);
     if (!now.isNull() && now != identity && platform::localServerServed(path)) {
-        qWarning().noquote() << "NQListener::keepListening another process serves" << path;
+        qWarning().noquote() << "NQListener::listenAgain another process serves" << path;
         timer->stop();
         emit taken();
         return;
@@ -79,11 +79,11 @@ void NQListener::listenAgain()
     if (why.isEmpty()) {
         noteListening();
         lost = false;
-        qWarning().noquote() << "NQListener::keepListening listening again at" << path;
+        qWarning().noquote() << "NQListener::listenAgain listening again at" << path;
         return;
     }
     if (!lost)
-        qWarning().noquote() << "NQListener::keepListening cannot listen again yet at" << path + ':' << why;
+        qWarning().noquote() << "NQListener::listenAgain cannot listen again yet at" << path + ':' << why;
     lost = true;
 }
 

@@ -227,7 +227,7 @@ void NQNodeServer::readSocket(QLocalSocket *socket)
         reader = readers.find(socket);
     }
     if (reader != readers.end() && reader->oversized()) {
-        qWarning() << "NQNodeServer::onSocketReadyRead oversized frame, closing the socket";
+        qWarning() << "NQNodeServer::readSocket oversized frame, closing the socket";
         closeSocket(socket);
     }
 }
@@ -298,7 +298,7 @@ bool NQNodeServer::isPeerName(const QString &name)
 {
     if (nqnames::isNodeName(name))
         return true;
-    qWarning() << "NQNodeServer::onSocketReadyRead dropping a frame from a peer named" << name.left(64);
+    qWarning() << "NQNodeServer::isPeerName dropping a frame from a peer named" << name.left(64);
     return false;
 }
 
